@@ -1,0 +1,81 @@
+#include "platform/ui/Application.h"
+
+#include "platform/ui/Exception.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QMessageBox>
+#include <atomic>
+
+namespace ui {
+namespace {
+
+QString gTitle;
+ErrorBoxPresenter gPresenter;
+bool gBoxOpen = false;
+std::atomic<int> gBeeps{0};
+
+void ShowModalBox(const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}
+
+} // namespace
+
+void InitApplication() {
+    // Faces the window names that Linux lacks, mapped onto metric-compatible installed ones.
+    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "DejaVu Sans"});
+    QFont::insertSubstitutions("Arial", {"Liberation Sans", "DejaVu Sans"});
+    QFont::insertSubstitutions("Courier New", {"Liberation Mono", "DejaVu Sans Mono"});
+}
+
+QString ApplicationTitle() { return gTitle; }
+
+void SetApplicationTitle(const QString& title) {
+    gTitle = title;
+    QApplication::setApplicationDisplayName(title);
+}
+
+QString ErrorBoxText(const QString& message) {
+    if (!message.isEmpty() && message.back().unicode() > u'.')
+        return message + u'.';
+    return message;
+}
+
+void ShowErrorBox(const QString& message) {
+    if (gBoxOpen)
+        return;
+    gBoxOpen = true;
+    struct Reset {
+        ~Reset() { gBoxOpen = false; }
+    } reset;
+    const QString text = ErrorBoxText(message);
+    if (gPresenter)
+        gPresenter(gTitle, text);
+    else
+        ShowModalBox(gTitle, text);
+}
+
+bool ErrorBoxOpen() { return gBoxOpen; }
+
+void ShowCurrentException() {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        ShowErrorBox(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowErrorBox(QStringLiteral("Unknown error"));
+    }
+}
+
+void SetErrorBoxPresenter(ErrorBoxPresenter presenter) { gPresenter = std::move(presenter); }
+
+void Beep() {
+    ++gBeeps;
+    QApplication::beep();
+}
+
+int BeepCount() { return gBeeps; }
+
+} // namespace ui

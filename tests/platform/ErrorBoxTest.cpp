@@ -1,0 +1,81 @@
+#include "platform/ui/Application.h"
+#include "platform/ui/TTimer.h"
+#include "tests/support/ErrorBoxes.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+using testsupport::ErrorBoxes;
+
+TEST(ErrorBox, AppendsFullStopOnlyAfterCharactersAboveIt) {
+    EXPECT_EQ(ui::ErrorBoxText(QStringLiteral("Порт занят другой программой")),
+              QStringLiteral("Порт занят другой программой."));
+    EXPECT_EQ(ui::ErrorBoxText(QStringLiteral("Done.")), QStringLiteral("Done."));
+    EXPECT_EQ(ui::ErrorBoxText(QStringLiteral("Why?")), QStringLiteral("Why?."));
+    EXPECT_EQ(ui::ErrorBoxText(QStringLiteral("a-")), QStringLiteral("a-"));
+    EXPECT_EQ(ui::ErrorBoxText(QStringLiteral("a,")), QStringLiteral("a,"));
+    EXPECT_EQ(ui::ErrorBoxText(QStringLiteral("a/")), QStringLiteral("a/."));
+    EXPECT_EQ(ui::ErrorBoxText(QString()), QString());
+}
+
+TEST(ErrorBox, HandlerErrorIsShownWithTheApplicationTitle) {
+    ErrorBoxes::Clear();
+    ui::SetApplicationTitle(QStringLiteral("Генератор сигналов"));
+    ui::RunHandler([] { throw std::runtime_error("Ошибка функции SetupComm"); });
+    ASSERT_EQ(ErrorBoxes::Texts().size(), 1);
+    EXPECT_EQ(ErrorBoxes::Texts()[0], QStringLiteral("Ошибка функции SetupComm."));
+    EXPECT_EQ(ErrorBoxes::Captions()[0], QStringLiteral("Генератор сигналов"));
+}
+
+TEST(ErrorBox, NoSecondBoxWhileOneIsOpen) {
+    ErrorBoxes::Clear();
+    int shown = 0;
+    ui::SetErrorBoxPresenter([&](const QString&, const QString&) {
+        ++shown;
+        // An error raised while the box is open is not stacked on top of it.
+        EXPECT_TRUE(ui::ErrorBoxOpen());
+        ui::ShowErrorBox(QStringLiteral("second"));
+    });
+    ui::ShowErrorBox(QStringLiteral("first"));
+    EXPECT_FALSE(ui::ErrorBoxOpen());
+    ui::ShowErrorBox(QStringLiteral("third"));
+    EXPECT_EQ(shown, 2);
+    ErrorBoxes::Install();
+}
+
+TEST(WindowTimer, ActsOnlyOnRealChangesAndFloorsShortIntervals) {
+    ui::TTimer timer;
+    EXPECT_TRUE(timer.Enabled());
+    EXPECT_EQ(timer.Interval(), 1000);
+    timer.SetInterval(1);
+    EXPECT_EQ(timer.Interval(), 1);
+    EXPECT_EQ(timer.Period(), ui::TTimer::kMinimumPeriod);
+    timer.SetInterval(100);
+    EXPECT_EQ(timer.Period(), 100);
+}
+
+TEST(WindowTimer, KeepsRunningAfterItsHandlerRaises) {
+    ErrorBoxes::Clear();
+    ui::TTimer timer;
+    timer.SetInterval(10);
+    int ticks = 0;
+    timer.OnTimer = [&] {
+        ++ticks;
+        throw std::runtime_error("tick failed");
+    };
+    QElapsedTimer clock;
+    clock.start();
+    while (ticks < 3 && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_GE(ticks, 3);
+    EXPECT_EQ(ErrorBoxes::Texts().size(), ticks);
+    timer.SetEnabled(false);
+    const int stopped = ticks;
+    QElapsedTimer idle;
+    idle.start();
+    while (idle.elapsed() < 50)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(ticks, stopped);
+}
