@@ -30,7 +30,9 @@ void InitApplication() {
     QFont::insertSubstitutions("Courier New", {"Liberation Mono", "DejaVu Sans Mono"});
 }
 
-QString ApplicationTitle() { return gTitle; }
+QString ApplicationTitle() {
+    return gTitle;
+}
 
 void SetApplicationTitle(const QString& title) {
     gTitle = title;
@@ -57,7 +59,9 @@ void ShowErrorBox(const QString& message) {
         ShowModalBox(gTitle, text);
 }
 
-bool ErrorBoxOpen() { return gBoxOpen; }
+bool ErrorBoxOpen() {
+    return gBoxOpen;
+}
 
 void ShowCurrentException() {
     try {
@@ -69,13 +73,17 @@ void ShowCurrentException() {
     }
 }
 
-void SetErrorBoxPresenter(ErrorBoxPresenter presenter) { gPresenter = std::move(presenter); }
+void SetErrorBoxPresenter(ErrorBoxPresenter presenter) {
+    gPresenter = std::move(presenter);
+}
 
 void Beep() {
     ++gBeeps;
     QApplication::beep();
 }
 
-int BeepCount() { return gBeeps; }
+int BeepCount() {
+    return gBeeps;
+}
 
 } // namespace ui

@@ -7,7 +7,9 @@
 
 namespace ui {
 
-TTimer::TTimer(QObject* parent) : QObject(parent) { Restart(); }
+TTimer::TTimer(QObject* parent) : QObject(parent) {
+    Restart();
+}
 
 void TTimer::SetInterval(int milliseconds) {
     if (milliseconds == interval_)
@@ -23,7 +25,9 @@ void TTimer::SetEnabled(bool enabled) {
     Restart();
 }
 
-int TTimer::Period() const { return std::max(interval_, kMinimumPeriod); }
+int TTimer::Period() const {
+    return std::max(interval_, kMinimumPeriod);
+}
 
 void TTimer::Restart() {
     if (timerId_ != 0) {

@@ -20,7 +20,11 @@ void ErrorBoxes::Clear() {
     gCaptions.clear();
 }
 
-const QStringList& ErrorBoxes::Texts() { return gTexts; }
-const QStringList& ErrorBoxes::Captions() { return gCaptions; }
+const QStringList& ErrorBoxes::Texts() {
+    return gTexts;
+}
+const QStringList& ErrorBoxes::Captions() {
+    return gCaptions;
+}
 
 } // namespace testsupport
