@@ -1,6 +1,209 @@
 #include "app/Main.h"
 
-TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
+#include "platform/ui/Application.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QSlider>
+#include <QStyle>
+
+namespace {
+
+const QString kSansSerif = QStringLiteral("MS Sans Serif");
+constexpr int kBigFontHeight = 32;
+
+QFont Font(const QString& family, int pixelHeight) {
+    QFont font(family);
+    font.setPixelSize(pixelHeight);
+    return font;
+}
+
+template <class Control> Control* Place(QWidget* parent, int left, int top, int width, int height) {
+    auto* control = new Control(parent);
+    control->setGeometry(left, top, width, height);
+    return control;
+}
+
+QGroupBox* PlaceGroupBox(QWidget* parent, const QString& caption, int left, int top, int width,
+                         int height) {
+    auto* box = Place<QGroupBox>(parent, left, top, width, height);
+    box->setTitle(caption);
+    box->setFont(Font(kSansSerif, 11));
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::WindowText, ColorToQColor(clWhite));
+    box->setPalette(palette);
+    return box;
+}
+
+// Black with a lime "MS Sans Serif" of the given height.
+void MakeLime(QWidget* control, int fontHeight) {
+    SetControlColors(control, clBlack, clLime);
+    control->setFont(Font(kSansSerif, fontHeight));
+}
+
+QPushButton* PlaceButton(QWidget* parent, const QString& caption, int fontHeight, int left,
+                         int top, int width, int height) {
+    auto* button = Place<QPushButton>(parent, left, top, width, height);
+    button->setText(caption);
+    button->setFont(Font(kSansSerif, fontHeight));
+    return button;
+}
+
+} // namespace
+
+void SetControlColors(QWidget* control, TColor color, TColor fontColor) {
+    QPalette palette = control->palette();
+    const QColor background = ColorToQColor(color);
+    const QColor text = ColorToQColor(fontColor);
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Base, background);
+        palette.setColor(group, QPalette::Window, background);
+        palette.setColor(group, QPalette::Button, background);
+    }
+    // Disabled controls keep the style's greyed text.
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Text, text);
+        palette.setColor(group, QPalette::WindowText, text);
+        palette.setColor(group, QPalette::ButtonText, text);
+    }
+    control->setPalette(palette);
+    control->setAutoFillBackground(true);
+}
+
+TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("Контроллер управления форсунками Tavrix_v.5"));
-    setFixedSize(622, 549);
+    // Single fixed border: caption with system menu and minimise box, no maximise box.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(kClientWidth, kClientHeight);
+    const QIcon icon(QStringLiteral(":/tavrix.xpm"));
+    setWindowIcon(icon);
+    QGuiApplication::setWindowIcon(icon);
+    setFont(Font(kSansSerif, 11));
+    SetControlColors(this, clMoneyGreen, clWindowText);
+
+    CreateControls();
+    ui::RunHandler([this] { FormCreate(); });
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::CreateControls() {
+    Panel1 = Place<QWidget>(this, 0, 0, kClientWidth, 577);
+    SetControlColors(Panel1, clActiveCaption, clWindowText);
+
+    Label1 = Place<QLabel>(Panel1, 0, 528, 606, 13);
+    Label1->setText(QStringLiteral(
+        "Tavrix — генератор импульсов для проверки форсунок · tavrix.example.org · support@tavrix.example.org"));
+    Label1->setFont(Font(kSansSerif, 11));
+    SetControlColors(Label1, clActiveCaption, clWhite);
+    Label1->setAutoFillBackground(false);
+
+    GroupBox1 = PlaceGroupBox(Panel1, QStringLiteral(" Таймер, сек "), 8, 184, 137, 73);
+
+    GroupBox2 = PlaceGroupBox(Panel1, QStringLiteral(" Дата "), 152, 184, 193, 73);
+    Edit2 = Place<QLineEdit>(GroupBox2, 8, 16, 177, 45);
+    Edit2->setText(QStringLiteral(" "));
+    MakeLime(Edit2, kBigFontHeight);
+
+    GroupBox3 = PlaceGroupBox(Panel1, QStringLiteral(" Время "), 352, 184, 153, 73);
+    Edit3 = Place<QLineEdit>(GroupBox3, 8, 16, 137, 45);
+    Edit3->setText(QStringLiteral(" "));
+    MakeLime(Edit3, kBigFontHeight);
+
+    GroupBox4 = PlaceGroupBox(Panel1, QStringLiteral(" Частота, Гц "), 8, 8, 497, 81);
+    Label2 = Place<QLabel>(GroupBox4, 8, 56, 345, 13);
+    Label2->setText(QStringLiteral("30 Гц                 75 Гц                150 Гц                "
+                                   "300 Гц               600 Гц"));
+    SetControlColors(Label2, clActiveCaption, clWhite);
+    Label2->setAutoFillBackground(false);
+    {
+        // The substitute face is a little wider than the bitmap face the caption's runs of
+        // spaces were measured in; tighter spaces keep "600 Гц" inside the label.
+        QFont font = Label2->font();
+        font.setWordSpacing(-1.0);
+        Label2->setFont(font);
+    }
+    cbBaudRate = Place<QComboBox>(GroupBox4, 368, 16, 113, 45);
+    cbBaudRate->addItems({QStringLiteral("30"), QStringLiteral("75"), QStringLiteral("150"),
+                          QStringLiteral("300"), QStringLiteral("600")});
+    MakeLime(cbBaudRate, kBigFontHeight);
+    cbBaudRate->setCurrentIndex(-1);
+
+    GroupBox5 = PlaceGroupBox(Panel1, QStringLiteral(" СОМ-порт "), 512, 8, 97, 81);
+    cbPort = Place<QComboBox>(GroupBox5, 8, 20, 81, 28);
+    MakeLime(cbPort, 16);
+
+    GroupBox6 = PlaceGroupBox(Panel1, QStringLiteral(" Индикатор процесса "), 8, 264, 601, 81);
+
+    GroupBox7 = PlaceGroupBox(Panel1, QString(), 512, 96, 97, 81);
+    btnConnect = PlaceButton(GroupBox7, QStringLiteral("ПУСК"), 24, 8, 16, 81, 57);
+
+    TrackBar1 = Place<QSlider>(Panel1, 16, 32, 345, 33);
+    TrackBar1->setOrientation(Qt::Horizontal);
+    TrackBar1->setRange(0, 4);
+    TrackBar1->setPageStep(1);
+    TrackBar1->setSingleStep(1);
+    TrackBar1->setTickPosition(QSlider::TicksBelow);
+    TrackBar1->setTickInterval(1);
+    TrackBar1->setValue(3);
+
+    GroupBox9 = PlaceGroupBox(Panel1, QStringLiteral(" Скважность "), 8, 96, 497, 81);
+    Edit1 = Place<QLineEdit>(GroupBox9, 8, 25, 177, 24);
+    Edit1->setText(QStringLiteral("fffff"));
+    Edit1->setEnabled(false);
+    SetControlColors(Edit1, clBtnFace, clWindowText);
+    Edit1->setFont(Font(QStringLiteral("Courier New"), 13));
+    Edit4 = Place<QLineEdit>(GroupBox9, 8, 21, 409, 45);
+    Edit4->setText(QStringLiteral("|||||"));
+    MakeLime(Edit4, kBigFontHeight);
+    Button13 = PlaceButton(GroupBox9, QStringLiteral("+"), 19, 432, 16, 49, 25);
+    Button14 = PlaceButton(GroupBox9, QStringLiteral("--"), 19, 432, 48, 49, 25);
+
+    GroupBox8 = PlaceGroupBox(Panel1, QString(), 512, 184, 97, 73);
+    btnDisconnect = PlaceButton(GroupBox8, QStringLiteral("СТОП"), 24, 8, 16, 81, 49);
+    btnDisconnect->setEnabled(false);
+
+    for (QPushButton* button : {btnConnect, btnDisconnect, Button13, Button14})
+        SetControlColors(button, clBtnFace, clWindowText);
+
+    const QList<QWidget*> order = TabOrder();
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+QList<QWidget*> TMainForm::TabOrder() const {
+    return {Edit2, Edit3, cbBaudRate, cbPort, btnConnect, TrackBar1,
+            Edit1, Edit4, Button13, Button14, btnDisconnect};
+}
+
+void TMainForm::FormCreate() {
+    cbBaudRate->setCurrentIndex(3);
+    PulseLevel = 1.0;
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    CentreOnScreen();
+}
+
+void TMainForm::CentreOnScreen() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    const QRect area = screen->geometry();
+    const QSize outer = frameGeometry().size();
+    move(std::max(0, area.x() + (area.width() - outer.width()) / 2),
+         std::max(0, area.y() + (area.height() - outer.height()) / 2));
 }

@@ -1,9 +1,69 @@
 #pragma once
 
+#include "platform/ui/Graphics.h"
+
 #include <QWidget>
 
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+
+// The generator's one window. Controls are named as in the window's stored layout; each is a
+// child of Panel1 or of one of its group boxes and is created in stacking order.
 class TMainForm : public QWidget {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    static constexpr int kClientWidth = 622;
+    static constexpr int kClientHeight = 549;
+
+    QWidget* Panel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QLineEdit* Edit3 = nullptr;
+    QGroupBox* GroupBox4 = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* cbBaudRate = nullptr;
+    QGroupBox* GroupBox5 = nullptr;
+    QComboBox* cbPort = nullptr;
+    QGroupBox* GroupBox6 = nullptr;
+    QGroupBox* GroupBox7 = nullptr;
+    QPushButton* btnConnect = nullptr;
+    QSlider* TrackBar1 = nullptr;
+    QGroupBox* GroupBox9 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QLineEdit* Edit4 = nullptr;
+    QPushButton* Button13 = nullptr;
+    QPushButton* Button14 = nullptr;
+    QGroupBox* GroupBox8 = nullptr;
+    QPushButton* btnDisconnect = nullptr;
+
+    // Window state shared by the run control and the preview.
+    double RemainingSeconds = 0.0;
+    double PulseLevel = 0.0;
+    std::int32_t SampleIndex = 0;
+
+    // The controls that take the focus, in tab order.
+    QList<QWidget*> TabOrder() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CreateControls();
+    void FormCreate();
+    void CentreOnScreen();
+
+    bool shown_ = false;
 };
+
+// Sets a control's background and text colours.
+void SetControlColors(QWidget* control, TColor color, TColor fontColor);

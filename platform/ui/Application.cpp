@@ -24,6 +24,9 @@ void ShowModalBox(const QString& caption, const QString& text) {
 } // namespace
 
 void InitApplication() {
+    // The classic style draws group box captions on the frame line and keeps control metrics
+    // close to the classic desktop the window's layout was made on.
+    QApplication::setStyle(QStringLiteral("Windows"));
     // Faces the window names that Linux lacks, mapped onto metric-compatible installed ones.
     QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "DejaVu Sans"});
     QFont::insertSubstitutions("Arial", {"Liberation Sans", "DejaVu Sans"});
