@@ -48,8 +48,8 @@ void MakeLime(QWidget* control, int fontHeight) {
     control->setFont(Font(kSansSerif, fontHeight));
 }
 
-QPushButton* PlaceButton(QWidget* parent, const QString& caption, int fontHeight, int left,
-                         int top, int width, int height) {
+QPushButton* PlaceButton(QWidget* parent, const QString& caption, int fontHeight, int left, int top,
+                         int width, int height) {
     auto* button = Place<QPushButton>(parent, left, top, width, height);
     button->setText(caption);
     button->setFont(Font(kSansSerif, fontHeight));
@@ -57,6 +57,11 @@ QPushButton* PlaceButton(QWidget* parent, const QString& caption, int fontHeight
 }
 
 } // namespace
+
+// The window's resources live in a static library and are registered explicitly.
+static void InitResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 void SetControlColors(QWidget* control, TColor color, TColor fontColor) {
     QPalette palette = control->palette();
@@ -84,6 +89,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window) {
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(kClientWidth, kClientHeight);
+    InitResources();
     const QIcon icon(QStringLiteral(":/tavrix.xpm"));
     setWindowIcon(icon);
     QGuiApplication::setWindowIcon(icon);
@@ -101,8 +107,8 @@ void TMainForm::CreateControls() {
     SetControlColors(Panel1, clActiveCaption, clWindowText);
 
     Label1 = Place<QLabel>(Panel1, 0, 528, 606, 13);
-    Label1->setText(QStringLiteral(
-        "Tavrix — генератор импульсов для проверки форсунок · tavrix.example.org · support@tavrix.example.org"));
+    Label1->setText(QStringLiteral("Tavrix — генератор импульсов для проверки форсунок · "
+                                   "tavrix.example.org · support@tavrix.example.org"));
     Label1->setFont(Font(kSansSerif, 11));
     SetControlColors(Label1, clActiveCaption, clWhite);
     Label1->setAutoFillBackground(false);
@@ -121,8 +127,9 @@ void TMainForm::CreateControls() {
 
     GroupBox4 = PlaceGroupBox(Panel1, QStringLiteral(" Частота, Гц "), 8, 8, 497, 81);
     Label2 = Place<QLabel>(GroupBox4, 8, 56, 345, 13);
-    Label2->setText(QStringLiteral("30 Гц                 75 Гц                150 Гц                "
-                                   "300 Гц               600 Гц"));
+    Label2->setText(
+        QStringLiteral("30 Гц                 75 Гц                150 Гц                "
+                       "300 Гц               600 Гц"));
     SetControlColors(Label2, clActiveCaption, clWhite);
     Label2->setAutoFillBackground(false);
     {
@@ -181,8 +188,8 @@ void TMainForm::CreateControls() {
 }
 
 QList<QWidget*> TMainForm::TabOrder() const {
-    return {Edit2, Edit3, cbBaudRate, cbPort, btnConnect, TrackBar1,
-            Edit1, Edit4, Button13, Button14, btnDisconnect};
+    return {Edit2, Edit3, cbBaudRate, cbPort,   btnConnect,   TrackBar1,
+            Edit1, Edit4, Button13,   Button14, btnDisconnect};
 }
 
 void TMainForm::FormCreate() {

@@ -1,0 +1,197 @@
+#include "app/Main.h"
+
+#include "platform/ui/Graphics.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+class MainFormLayout : public ::testing::Test {
+protected:
+    void SetUp() override { form = std::make_unique<TMainForm>(); }
+    std::unique_ptr<TMainForm> form;
+};
+
+struct Placement {
+    const char* name;
+    QWidget* control;
+    QWidget* parent;
+    QRect geometry;
+};
+
+TEST_F(MainFormLayout, WindowIsFixedSizeWithCaptionAndNoMaximiseBox) {
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Контроллер управления форсунками Tavrix_v.5"));
+    EXPECT_EQ(form->size(), QSize(622, 549));
+    EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(form->windowIcon().isNull());
+    EXPECT_EQ(form->windowIcon().pixmap(QSize(64, 64)).size(), QSize(16, 16));
+    EXPECT_EQ(QGuiApplication::windowIcon().cacheKey(), form->windowIcon().cacheKey());
+}
+
+TEST_F(MainFormLayout, EveryControlSitsAtItsPlaceOnItsParent) {
+    TMainForm& f = *form;
+    const Placement placements[] = {
+        {"Panel1", f.Panel1, &f, {0, 0, 622, 577}},
+        {"GroupBox4", f.GroupBox4, f.Panel1, {8, 8, 497, 81}},
+        {"TrackBar1", f.TrackBar1, f.Panel1, {16, 32, 345, 33}},
+        {"Label2", f.Label2, f.GroupBox4, {8, 56, 345, 13}},
+        {"cbBaudRate", f.cbBaudRate, f.GroupBox4, {368, 16, 113, 45}},
+        {"GroupBox5", f.GroupBox5, f.Panel1, {512, 8, 97, 81}},
+        {"cbPort", f.cbPort, f.GroupBox5, {8, 20, 81, 28}},
+        {"GroupBox9", f.GroupBox9, f.Panel1, {8, 96, 497, 81}},
+        {"Edit1", f.Edit1, f.GroupBox9, {8, 25, 177, 24}},
+        {"Edit4", f.Edit4, f.GroupBox9, {8, 21, 409, 45}},
+        {"Button13", f.Button13, f.GroupBox9, {432, 16, 49, 25}},
+        {"Button14", f.Button14, f.GroupBox9, {432, 48, 49, 25}},
+        {"GroupBox7", f.GroupBox7, f.Panel1, {512, 96, 97, 81}},
+        {"btnConnect", f.btnConnect, f.GroupBox7, {8, 16, 81, 57}},
+        {"GroupBox1", f.GroupBox1, f.Panel1, {8, 184, 137, 73}},
+        {"GroupBox2", f.GroupBox2, f.Panel1, {152, 184, 193, 73}},
+        {"Edit2", f.Edit2, f.GroupBox2, {8, 16, 177, 45}},
+        {"GroupBox3", f.GroupBox3, f.Panel1, {352, 184, 153, 73}},
+        {"Edit3", f.Edit3, f.GroupBox3, {8, 16, 137, 45}},
+        {"GroupBox8", f.GroupBox8, f.Panel1, {512, 184, 97, 73}},
+        {"btnDisconnect", f.btnDisconnect, f.GroupBox8, {8, 16, 81, 49}},
+        {"GroupBox6", f.GroupBox6, f.Panel1, {8, 264, 601, 81}},
+        {"Label1", f.Label1, f.Panel1, {0, 528, 606, 13}},
+    };
+    for (const Placement& p : placements) {
+        SCOPED_TRACE(p.name);
+        ASSERT_NE(p.control, nullptr);
+        EXPECT_EQ(p.control->parentWidget(), p.parent);
+        EXPECT_EQ(p.control->geometry(), p.geometry);
+    }
+}
+
+TEST_F(MainFormLayout, SiblingsStackInCreationOrder) {
+    TMainForm& f = *form;
+    const QList<QWidget*> panelOrder = {f.Label1,    f.GroupBox1, f.GroupBox2, f.GroupBox3,
+                                        f.GroupBox4, f.GroupBox5, f.GroupBox6, f.GroupBox7,
+                                        f.TrackBar1, f.GroupBox9, f.GroupBox8};
+    QList<QWidget*> children;
+    for (QObject* child : f.Panel1->children())
+        if (auto* widget = qobject_cast<QWidget*>(child); panelOrder.contains(widget))
+            children << widget;
+    EXPECT_EQ(children, panelOrder);
+    // Edit4 lies above Edit1 and hides it.
+    const QObjectList boxChildren = f.GroupBox9->children();
+    EXPECT_LT(boxChildren.indexOf(f.Edit1), boxChildren.indexOf(f.Edit4));
+    EXPECT_TRUE(f.Edit4->geometry().contains(f.Edit1->geometry()));
+}
+
+TEST_F(MainFormLayout, CaptionsTextsAndStartUpValues) {
+    TMainForm& f = *form;
+    EXPECT_EQ(f.GroupBox4->title(), QStringLiteral(" Частота, Гц "));
+    EXPECT_EQ(f.GroupBox5->title(), QStringLiteral(" СОМ-порт "));
+    EXPECT_EQ(f.GroupBox9->title(), QStringLiteral(" Скважность "));
+    EXPECT_EQ(f.GroupBox1->title(), QStringLiteral(" Таймер, сек "));
+    EXPECT_EQ(f.GroupBox2->title(), QStringLiteral(" Дата "));
+    EXPECT_EQ(f.GroupBox3->title(), QStringLiteral(" Время "));
+    EXPECT_EQ(f.GroupBox6->title(), QStringLiteral(" Индикатор процесса "));
+    EXPECT_TRUE(f.GroupBox7->title().isEmpty());
+    EXPECT_TRUE(f.GroupBox8->title().isEmpty());
+    EXPECT_EQ(f.Label2->text(),
+              QStringLiteral("30 Гц") + QString(17, u' ') + QStringLiteral("75 Гц") +
+                  QString(16, u' ') + QStringLiteral("150 Гц") + QString(16, u' ') +
+                  QStringLiteral("300 Гц") + QString(15, u' ') + QStringLiteral("600 Гц"));
+    EXPECT_EQ(f.btnConnect->text(), QStringLiteral("ПУСК"));
+    EXPECT_EQ(f.btnDisconnect->text(), QStringLiteral("СТОП"));
+    EXPECT_EQ(f.Button13->text(), QStringLiteral("+"));
+    EXPECT_EQ(f.Button14->text(), QStringLiteral("--"));
+    EXPECT_EQ(f.Edit1->text(), QStringLiteral("fffff"));
+    EXPECT_EQ(f.Edit4->text(), QStringLiteral("|||||"));
+    EXPECT_EQ(f.Edit2->text(), QStringLiteral(" "));
+    EXPECT_EQ(f.Edit3->text(), QStringLiteral(" "));
+    EXPECT_FALSE(f.Label1->text().isEmpty());
+
+    const QStringList rates = {"30", "75", "150", "300", "600"};
+    ASSERT_EQ(f.cbBaudRate->count(), rates.size());
+    for (int i = 0; i < rates.size(); ++i)
+        EXPECT_EQ(f.cbBaudRate->itemText(i), rates[i]);
+    EXPECT_FALSE(f.cbBaudRate->isEditable());
+    EXPECT_FALSE(f.cbPort->isEditable());
+
+    EXPECT_EQ(f.TrackBar1->orientation(), Qt::Horizontal);
+    EXPECT_EQ(f.TrackBar1->minimum(), 0);
+    EXPECT_EQ(f.TrackBar1->maximum(), 4);
+    EXPECT_EQ(f.TrackBar1->pageStep(), 1);
+    EXPECT_EQ(f.TrackBar1->value(), 3);
+}
+
+TEST_F(MainFormLayout, IdleEnabledStates) {
+    TMainForm& f = *form;
+    EXPECT_TRUE(f.btnConnect->isEnabled());
+    EXPECT_FALSE(f.btnDisconnect->isEnabled());
+    EXPECT_FALSE(f.Edit1->isEnabled());
+    EXPECT_TRUE(f.Edit4->isEnabled());
+    EXPECT_TRUE(f.cbPort->isEnabled());
+    EXPECT_TRUE(f.cbBaudRate->isEnabled());
+    EXPECT_TRUE(f.TrackBar1->isEnabled());
+}
+
+TEST_F(MainFormLayout, FontsAndColours) {
+    TMainForm& f = *form;
+    const QColor lime = ColorToQColor(clLime);
+    const QColor black = ColorToQColor(clBlack);
+    for (QWidget* big : {static_cast<QWidget*>(f.cbBaudRate), static_cast<QWidget*>(f.Edit4),
+                         static_cast<QWidget*>(f.Edit2), static_cast<QWidget*>(f.Edit3)}) {
+        SCOPED_TRACE(big->geometry().x());
+        EXPECT_EQ(big->font().family(), QStringLiteral("MS Sans Serif"));
+        EXPECT_EQ(big->font().pixelSize(), 32);
+        EXPECT_EQ(big->palette().color(QPalette::Active, QPalette::Text), lime);
+        EXPECT_EQ(big->palette().color(QPalette::Active, QPalette::Base), black);
+    }
+    EXPECT_EQ(f.cbPort->font().pixelSize(), 16);
+    EXPECT_EQ(f.cbPort->palette().color(QPalette::Active, QPalette::Text), lime);
+    EXPECT_EQ(f.cbPort->palette().color(QPalette::Active, QPalette::Base), black);
+
+    EXPECT_EQ(f.Edit1->font().family(), QStringLiteral("Courier New"));
+    EXPECT_EQ(f.Edit1->font().pixelSize(), 13);
+    EXPECT_EQ(f.Edit1->palette().color(QPalette::Base), ColorToQColor(clBtnFace));
+
+    for (QPushButton* b : {f.btnConnect, f.btnDisconnect})
+        EXPECT_EQ(b->font().pixelSize(), 24);
+    for (QPushButton* b : {f.Button13, f.Button14})
+        EXPECT_EQ(b->font().pixelSize(), 19);
+
+    EXPECT_EQ(f.font().family(), QStringLiteral("MS Sans Serif"));
+    EXPECT_EQ(f.font().pixelSize(), 11);
+    EXPECT_EQ(f.palette().color(QPalette::Window), ColorToQColor(clMoneyGreen));
+    EXPECT_EQ(f.Panel1->palette().color(QPalette::Window), ColorToQColor(clActiveCaption));
+    EXPECT_TRUE(f.Panel1->autoFillBackground());
+    for (QGroupBox* box : f.Panel1->findChildren<QGroupBox*>()) {
+        EXPECT_EQ(box->palette().color(QPalette::WindowText), ColorToQColor(clWhite));
+        EXPECT_EQ(box->font().pixelSize(), 11);
+    }
+    EXPECT_EQ(f.Label1->palette().color(QPalette::WindowText), ColorToQColor(clWhite));
+    EXPECT_EQ(f.Label2->palette().color(QPalette::WindowText), ColorToQColor(clWhite));
+}
+
+TEST_F(MainFormLayout, TabWalksTheFocusableControlsInOrder) {
+    TMainForm& f = *form;
+    f.show();
+    // While idle Edit1 is disabled and skipped; enabled, it takes its place after TrackBar1.
+    f.Edit1->setEnabled(true);
+    QList<QWidget*> walked;
+    QWidget* start = f.TabOrder().front();
+    QWidget* w = start;
+    do {
+        walked << w;
+        w = w->nextInFocusChain();
+        while (w != start && (w->focusPolicy() & Qt::TabFocus) == 0)
+            w = w->nextInFocusChain();
+    } while (w != start && walked.size() < 100);
+    EXPECT_EQ(walked, f.TabOrder());
+}
+
+} // namespace
