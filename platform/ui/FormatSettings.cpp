@@ -28,6 +28,10 @@ qsizetype IndexOfAny(const QString& text, QStringView letters) {
     return found;
 }
 
+QString Padded(int value, int width) {
+    return QStringLiteral("%1").arg(value, width, 10, QChar(u'0'));
+}
+
 } // namespace
 
 TFormatSettings FormatSettingsFromLocale(const QLocale& locale) {
@@ -61,6 +65,76 @@ TFormatSettings FormatSettingsFromLocale(const QLocale& locale) {
     if (group.size() == 1)
         settings.ThousandSeparator = group[0];
     return settings;
+}
+
+QString FormatLongTime(const QTime& time, const TFormatSettings& settings) {
+    int hour = time.hour();
+    if (settings.TwelveHourClock) {
+        hour %= 12;
+        if (hour == 0)
+            hour = 12;
+    }
+    QString text = settings.HourLeadingZero ? Padded(hour, 2) : QString::number(hour);
+    text += settings.TimeSeparator + Padded(time.minute(), 2) + settings.TimeSeparator +
+            Padded(time.second(), 2);
+    if (!settings.TwelveHourClock)
+        return text;
+    const QString& designator = time.hour() < 12 ? settings.TimeAMString : settings.TimePMString;
+    return settings.DesignatorFirst ? designator + u' ' + text : text + u' ' + designator;
+}
+
+QString FormatShortDate(const QDate& date, const TFormatSettings& settings) {
+    const QString& pattern = settings.ShortDateFormat;
+    const QLocale locale = QLocale::system();
+    QString text;
+    qsizetype i = 0;
+    while (i < pattern.size()) {
+        const QChar c = pattern[i];
+        const QChar lower = c.toLower();
+        if (c == u'\'' || c == u'"') {
+            const qsizetype end = pattern.indexOf(c, i + 1);
+            const qsizetype stop = end < 0 ? pattern.size() : end;
+            text += pattern.mid(i + 1, stop - i - 1);
+            i = stop + 1;
+            continue;
+        }
+        if (c == u'/') {
+            text += settings.DateSeparator;
+            ++i;
+            continue;
+        }
+        if (lower != u'd' && lower != u'm' && lower != u'y') {
+            text += c;
+            ++i;
+            continue;
+        }
+        qsizetype run = 1;
+        while (i + run < pattern.size() && pattern[i + run].toLower() == lower)
+            ++run;
+        i += run;
+        if (lower == u'd') {
+            if (run == 1)
+                text += QString::number(date.day());
+            else if (run == 2)
+                text += Padded(date.day(), 2);
+            else
+                text += locale.dayName(date.dayOfWeek(),
+                                       run == 3 ? QLocale::ShortFormat : QLocale::LongFormat);
+        } else if (lower == u'm') {
+            if (run == 1)
+                text += QString::number(date.month());
+            else if (run == 2)
+                text += Padded(date.month(), 2);
+            else
+                text += locale.monthName(date.month(),
+                                         run == 3 ? QLocale::ShortFormat : QLocale::LongFormat);
+        } else if (run <= 2) {
+            text += Padded(date.year() % 100, 2);
+        } else {
+            text += Padded(date.year(), 4);
+        }
+    }
+    return text;
 }
 
 const TFormatSettings& FormatSettings() {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QChar>
+#include <QDate>
 #include <QLocale>
 #include <QString>
+#include <QTime>
 
 namespace ui {
 
@@ -26,5 +28,14 @@ TFormatSettings FormatSettingsFromLocale(const QLocale& locale);
 
 // The system's settings (LC_TIME, LC_NUMERIC), read once.
 const TFormatSettings& FormatSettings();
+
+// The time as hours, minutes and seconds: hours with a leading zero only when the settings ask
+// for one, 24-hour unless the settings are a 12-hour clock, which adds the AM/PM designator
+// after the time (or before it, when the settings put it first).
+QString FormatLongTime(const QTime& time, const TFormatSettings& settings);
+
+// The date in the short date pattern: d, dd, ddd, dddd; m, mm, mmm, mmmm; yy, yyyy (letters in
+// either case), "/" as the date separator, quoted text and every other character copied.
+QString FormatShortDate(const QDate& date, const TFormatSettings& settings);
 
 } // namespace ui
