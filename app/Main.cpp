@@ -1,6 +1,8 @@
 #include "app/Main.h"
 
 #include "platform/ui/Application.h"
+#include "platform/ui/TComboBox.h"
+#include "platform/ui/TTrackBar.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -139,14 +141,16 @@ void TMainForm::CreateControls() {
         font.setWordSpacing(-1.0);
         Label2->setFont(font);
     }
-    cbBaudRate = Place<QComboBox>(GroupBox4, 368, 16, 113, 45);
+    cbBaudRate = Place<ui::TComboBox>(GroupBox4, 368, 16, 113, 45);
     cbBaudRate->addItems({QStringLiteral("30"), QStringLiteral("75"), QStringLiteral("150"),
                           QStringLiteral("300"), QStringLiteral("600")});
+    cbBaudRate->SetItemHeight(37);
     MakeLime(cbBaudRate, kBigFontHeight);
-    cbBaudRate->setCurrentIndex(-1);
+    cbBaudRate->SetItemIndex(-1);
 
     GroupBox5 = PlaceGroupBox(Panel1, QStringLiteral(" СОМ-порт "), 512, 8, 97, 81);
-    cbPort = Place<QComboBox>(GroupBox5, 8, 20, 81, 28);
+    cbPort = Place<ui::TComboBox>(GroupBox5, 8, 20, 81, 28);
+    cbPort->SetItemHeight(20);
     MakeLime(cbPort, 16);
 
     GroupBox6 = PlaceGroupBox(Panel1, QStringLiteral(" Индикатор процесса "), 8, 264, 601, 81);
@@ -154,14 +158,13 @@ void TMainForm::CreateControls() {
     GroupBox7 = PlaceGroupBox(Panel1, QString(), 512, 96, 97, 81);
     btnConnect = PlaceButton(GroupBox7, QStringLiteral("ПУСК"), 24, 8, 16, 81, 57);
 
-    TrackBar1 = Place<QSlider>(Panel1, 16, 32, 345, 33);
-    TrackBar1->setOrientation(Qt::Horizontal);
+    TrackBar1 = Place<ui::TTrackBar>(Panel1, 16, 32, 345, 33);
     TrackBar1->setRange(0, 4);
     TrackBar1->setPageStep(1);
     TrackBar1->setSingleStep(1);
     TrackBar1->setTickPosition(QSlider::TicksBelow);
     TrackBar1->setTickInterval(1);
-    TrackBar1->setValue(3);
+    TrackBar1->SetPosition(3);
 
     GroupBox9 = PlaceGroupBox(Panel1, QStringLiteral(" Скважность "), 8, 96, 497, 81);
     Edit1 = Place<QLineEdit>(GroupBox9, 8, 25, 177, 24);
@@ -193,7 +196,7 @@ QList<QWidget*> TMainForm::TabOrder() const {
 }
 
 void TMainForm::FormCreate() {
-    cbBaudRate->setCurrentIndex(3);
+    cbBaudRate->SetItemIndex(3);
     PulseLevel = 1.0;
 }
 

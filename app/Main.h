@@ -4,12 +4,15 @@
 
 #include <QWidget>
 
-class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QSlider;
+
+namespace ui {
+class TComboBox;
+class TTrackBar;
+} // namespace ui
 
 // The generator's one window. Controls are named as in the window's stored layout; each is a
 // child of Panel1 or of one of its group boxes and is created in stacking order.
@@ -31,13 +34,13 @@ public:
     QLineEdit* Edit3 = nullptr;
     QGroupBox* GroupBox4 = nullptr;
     QLabel* Label2 = nullptr;
-    QComboBox* cbBaudRate = nullptr;
+    ui::TComboBox* cbBaudRate = nullptr;
     QGroupBox* GroupBox5 = nullptr;
-    QComboBox* cbPort = nullptr;
+    ui::TComboBox* cbPort = nullptr;
     QGroupBox* GroupBox6 = nullptr;
     QGroupBox* GroupBox7 = nullptr;
     QPushButton* btnConnect = nullptr;
-    QSlider* TrackBar1 = nullptr;
+    ui::TTrackBar* TrackBar1 = nullptr;
     QGroupBox* GroupBox9 = nullptr;
     QLineEdit* Edit1 = nullptr;
     QLineEdit* Edit4 = nullptr;

@@ -2,13 +2,14 @@
 
 #include "platform/ui/Graphics.h"
 
-#include <QComboBox>
+#include "platform/ui/TComboBox.h"
+#include "platform/ui/TTrackBar.h"
+
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSlider>
 #include <gtest/gtest.h>
 #include <memory>
 
