@@ -1,10 +1,13 @@
 #include "app/Main.h"
 
 #include "platform/ui/Application.h"
+#include "platform/ui/FormatSettings.h"
+#include "platform/ui/TTimer.h"
 #include "platform/ui/TComboBox.h"
 #include "platform/ui/TTrackBar.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
@@ -99,6 +102,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     SetControlColors(this, clMoneyGreen, clWindowText);
 
     CreateControls();
+    CreateTimers();
     ui::RunHandler([this] { FormCreate(); });
 }
 
@@ -190,6 +194,18 @@ void TMainForm::CreateControls() {
         setTabOrder(order[i - 1], order[i]);
 }
 
+void TMainForm::CreateTimers() {
+    const auto makeTimer = [this](int interval, bool enabled, void (TMainForm::*handler)()) {
+        auto* timer = new ui::TTimer(this);
+        timer->SetEnabled(false);
+        timer->SetInterval(interval);
+        timer->OnTimer = [this, handler] { (this->*handler)(); };
+        timer->SetEnabled(enabled);
+        return timer;
+    };
+    Timer3 = makeTimer(1000, true, &TMainForm::Timer3Timer);
+}
+
 QList<QWidget*> TMainForm::TabOrder() const {
     return {Edit2, Edit3, cbBaudRate, cbPort,   btnConnect,   TrackBar1,
             Edit1, Edit4, Button13,   Button14, btnDisconnect};
@@ -198,6 +214,12 @@ QList<QWidget*> TMainForm::TabOrder() const {
 void TMainForm::FormCreate() {
     cbBaudRate->SetItemIndex(3);
     PulseLevel = 1.0;
+}
+
+void TMainForm::Timer3Timer() {
+    const ui::TFormatSettings& settings = ui::FormatSettings();
+    SetText(Edit3, ui::FormatLongTime(QDateTime::currentDateTime().time(), settings));
+    SetText(Edit2, ui::FormatShortDate(QDateTime::currentDateTime().date(), settings));
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

@@ -11,6 +11,7 @@ class QPushButton;
 
 namespace ui {
 class TComboBox;
+class TTimer;
 class TTrackBar;
 } // namespace ui
 
@@ -49,6 +50,12 @@ public:
     QGroupBox* GroupBox8 = nullptr;
     QPushButton* btnDisconnect = nullptr;
 
+    ui::TTimer* Timer1 = nullptr;
+    ui::TTimer* Timer2 = nullptr;
+    ui::TTimer* Timer3 = nullptr;
+    ui::TTimer* Timer4 = nullptr;
+    ui::TTimer* Timer5 = nullptr;
+
     // Window state shared by the run control and the preview.
     double RemainingSeconds = 0.0;
     double PulseLevel = 0.0;
@@ -57,11 +64,14 @@ public:
     // The controls that take the focus, in tab order.
     QList<QWidget*> TabOrder() const;
 
+    void Timer3Timer();
+
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     void CreateControls();
+    void CreateTimers();
     void FormCreate();
     void CentreOnScreen();
 
