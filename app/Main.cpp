@@ -61,6 +61,13 @@ QPushButton* PlaceButton(QWidget* parent, const QString& caption, int fontHeight
     return button;
 }
 
+// Replaces a field's text the way the classic edit control does: the caret goes to the start,
+// so a text wider than the field shows its beginning.
+void SetText(QLineEdit* edit, const QString& text) {
+    edit->setText(text);
+    edit->setCursorPosition(0);
+}
+
 } // namespace
 
 // The window's resources live in a static library and are registered explicitly.
