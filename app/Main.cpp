@@ -2,8 +2,9 @@
 
 #include "platform/ui/Application.h"
 #include "platform/ui/FormatSettings.h"
-#include "platform/ui/TTimer.h"
 #include "platform/ui/TComboBox.h"
+#include "platform/ui/TEdit.h"
+#include "platform/ui/TTimer.h"
 #include "platform/ui/TTrackBar.h"
 
 #include <QComboBox>
@@ -12,7 +13,6 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -59,13 +59,6 @@ QPushButton* PlaceButton(QWidget* parent, const QString& caption, int fontHeight
     button->setText(caption);
     button->setFont(Font(kSansSerif, fontHeight));
     return button;
-}
-
-// Replaces a field's text the way the classic edit control does: the caret goes to the start,
-// so a text wider than the field shows its beginning.
-void SetText(QLineEdit* edit, const QString& text) {
-    edit->setText(text);
-    edit->setCursorPosition(0);
 }
 
 } // namespace
@@ -129,12 +122,12 @@ void TMainForm::CreateControls() {
     GroupBox1 = PlaceGroupBox(Panel1, QStringLiteral(" Таймер, сек "), 8, 184, 137, 73);
 
     GroupBox2 = PlaceGroupBox(Panel1, QStringLiteral(" Дата "), 152, 184, 193, 73);
-    Edit2 = Place<QLineEdit>(GroupBox2, 8, 16, 177, 45);
+    Edit2 = Place<ui::TEdit>(GroupBox2, 8, 16, 177, 45);
     Edit2->setText(QStringLiteral(" "));
     MakeLime(Edit2, kBigFontHeight);
 
     GroupBox3 = PlaceGroupBox(Panel1, QStringLiteral(" Время "), 352, 184, 153, 73);
-    Edit3 = Place<QLineEdit>(GroupBox3, 8, 16, 137, 45);
+    Edit3 = Place<ui::TEdit>(GroupBox3, 8, 16, 137, 45);
     Edit3->setText(QStringLiteral(" "));
     MakeLime(Edit3, kBigFontHeight);
 
@@ -178,12 +171,12 @@ void TMainForm::CreateControls() {
     TrackBar1->SetPosition(3);
 
     GroupBox9 = PlaceGroupBox(Panel1, QStringLiteral(" Скважность "), 8, 96, 497, 81);
-    Edit1 = Place<QLineEdit>(GroupBox9, 8, 25, 177, 24);
+    Edit1 = Place<ui::TEdit>(GroupBox9, 8, 25, 177, 24);
     Edit1->setText(QStringLiteral("fffff"));
     Edit1->setEnabled(false);
     SetControlColors(Edit1, clBtnFace, clWindowText);
     Edit1->setFont(Font(QStringLiteral("Courier New"), 13));
-    Edit4 = Place<QLineEdit>(GroupBox9, 8, 21, 409, 45);
+    Edit4 = Place<ui::TEdit>(GroupBox9, 8, 21, 409, 45);
     Edit4->setText(QStringLiteral("|||||"));
     MakeLime(Edit4, kBigFontHeight);
     Button13 = PlaceButton(GroupBox9, QStringLiteral("+"), 19, 432, 16, 49, 25);
@@ -225,8 +218,8 @@ void TMainForm::FormCreate() {
 
 void TMainForm::Timer3Timer() {
     const ui::TFormatSettings& settings = ui::FormatSettings();
-    SetText(Edit3, ui::FormatLongTime(QDateTime::currentDateTime().time(), settings));
-    SetText(Edit2, ui::FormatShortDate(QDateTime::currentDateTime().date(), settings));
+    Edit3->SetText(ui::FormatLongTime(QDateTime::currentDateTime().time(), settings));
+    Edit2->SetText(ui::FormatShortDate(QDateTime::currentDateTime().date(), settings));
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

@@ -6,11 +6,11 @@
 
 class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 
 namespace ui {
 class TComboBox;
+class TEdit;
 class TTimer;
 class TTrackBar;
 } // namespace ui
@@ -30,9 +30,9 @@ public:
     QLabel* Label1 = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     QGroupBox* GroupBox2 = nullptr;
-    QLineEdit* Edit2 = nullptr;
+    ui::TEdit* Edit2 = nullptr;
     QGroupBox* GroupBox3 = nullptr;
-    QLineEdit* Edit3 = nullptr;
+    ui::TEdit* Edit3 = nullptr;
     QGroupBox* GroupBox4 = nullptr;
     QLabel* Label2 = nullptr;
     ui::TComboBox* cbBaudRate = nullptr;
@@ -43,8 +43,8 @@ public:
     QPushButton* btnConnect = nullptr;
     ui::TTrackBar* TrackBar1 = nullptr;
     QGroupBox* GroupBox9 = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QLineEdit* Edit4 = nullptr;
+    ui::TEdit* Edit1 = nullptr;
+    ui::TEdit* Edit4 = nullptr;
     QPushButton* Button13 = nullptr;
     QPushButton* Button14 = nullptr;
     QGroupBox* GroupBox8 = nullptr;

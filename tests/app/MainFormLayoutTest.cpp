@@ -3,6 +3,7 @@
 #include "platform/ui/Graphics.h"
 
 #include "platform/ui/TComboBox.h"
+#include "platform/ui/TEdit.h"
 #include "platform/ui/TTrackBar.h"
 
 #include <QGroupBox>

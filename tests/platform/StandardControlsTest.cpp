@@ -1,6 +1,8 @@
 #include "platform/ui/TComboBox.h"
+#include "platform/ui/TEdit.h"
 #include "platform/ui/TTrackBar.h"
 
+#include <QApplication>
 #include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -104,6 +106,52 @@ TEST(ComboBoxChanges, PauseLongerThanTheIntervalStartsANewPrefix) {
     QThread::msleep(ui::TComboBox::kSearchInterval + 100);
     QTest::keyClick(&box, '0'); // a fresh "0" matches nothing
     EXPECT_EQ(box.ItemIndex(), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(EditField, KeepsItsSelectionWhenTheFocusLeavesSoTypedCharactersReplaceIt) {
+    QWidget window;
+    auto* first = new ui::TEdit(&window);
+    auto* second = new ui::TEdit(&window);
+    first->SetText(QStringLiteral("fffff"));
+    second->SetText(QStringLiteral("|||||"));
+    window.show();
+    QApplication::setActiveWindow(&window);
+    // Focus given in code selects the whole text.
+    first->setFocus(Qt::OtherFocusReason);
+    second->setFocus(Qt::OtherFocusReason);
+    EXPECT_EQ(first->selectedText(), QStringLiteral("fffff"));
+    EXPECT_EQ(second->selectedText(), QStringLiteral("|||||"));
+    first->TypeChar(u'f');
+    second->TypeChar(u'|');
+    EXPECT_EQ(first->Text(), QStringLiteral("f"));
+    EXPECT_EQ(second->Text(), QStringLiteral("|"));
+    first->TypeChar(u'f');
+    EXPECT_EQ(first->Text(), QStringLiteral("ff"));
+    first->TypeChar(u'\b');
+    first->TypeChar(u'\b');
+    first->TypeChar(u'\b'); // nothing left to delete
+    EXPECT_EQ(first->Text(), QString());
+}
+
+TEST(EditField, SetTextShowsTheBeginning) {
+    ui::TEdit edit;
+    edit.SetText(QStringLiteral("5:13:32 pm"));
+    EXPECT_EQ(edit.cursorPosition(), 0);
+}
+
+TEST(EditField, MousePressDoesNotSelectAll) {
+    QWidget window;
+    auto* edit = new ui::TEdit(&window);
+    edit->SetText(QStringLiteral("abc"));
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(2, edit->height() / 2));
+    EXPECT_TRUE(edit->hasFocus());
+    EXPECT_FALSE(edit->hasSelectedText());
 }
 
 } // namespace
