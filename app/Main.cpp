@@ -2,6 +2,7 @@
 
 #include "platform/ui/Application.h"
 #include "platform/ui/FormatSettings.h"
+#include "platform/ui/TButton.h"
 #include "platform/ui/TComboBox.h"
 #include "platform/ui/TEdit.h"
 #include "platform/ui/TTimer.h"
@@ -53,9 +54,9 @@ void MakeLime(QWidget* control, int fontHeight) {
     control->setFont(Font(kSansSerif, fontHeight));
 }
 
-QPushButton* PlaceButton(QWidget* parent, const QString& caption, int fontHeight, int left, int top,
+ui::TButton* PlaceButton(QWidget* parent, const QString& caption, int fontHeight, int left, int top,
                          int width, int height) {
-    auto* button = Place<QPushButton>(parent, left, top, width, height);
+    auto* button = Place<ui::TButton>(parent, left, top, width, height);
     button->setText(caption);
     button->setFont(Font(kSansSerif, fontHeight));
     return button;
@@ -186,7 +187,7 @@ void TMainForm::CreateControls() {
     btnDisconnect = PlaceButton(GroupBox8, QStringLiteral("СТОП"), 24, 8, 16, 81, 49);
     btnDisconnect->setEnabled(false);
 
-    for (QPushButton* button : {btnConnect, btnDisconnect, Button13, Button14})
+    for (ui::TButton* button : {btnConnect, btnDisconnect, Button13, Button14})
         SetControlColors(button, clBtnFace, clWindowText);
 
     const QList<QWidget*> order = TabOrder();

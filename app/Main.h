@@ -6,9 +6,9 @@
 
 class QGroupBox;
 class QLabel;
-class QPushButton;
 
 namespace ui {
+class TButton;
 class TComboBox;
 class TEdit;
 class TTimer;
@@ -40,15 +40,15 @@ public:
     ui::TComboBox* cbPort = nullptr;
     QGroupBox* GroupBox6 = nullptr;
     QGroupBox* GroupBox7 = nullptr;
-    QPushButton* btnConnect = nullptr;
+    ui::TButton* btnConnect = nullptr;
     ui::TTrackBar* TrackBar1 = nullptr;
     QGroupBox* GroupBox9 = nullptr;
     ui::TEdit* Edit1 = nullptr;
     ui::TEdit* Edit4 = nullptr;
-    QPushButton* Button13 = nullptr;
-    QPushButton* Button14 = nullptr;
+    ui::TButton* Button13 = nullptr;
+    ui::TButton* Button14 = nullptr;
     QGroupBox* GroupBox8 = nullptr;
-    QPushButton* btnDisconnect = nullptr;
+    ui::TButton* btnDisconnect = nullptr;
 
     ui::TTimer* Timer1 = nullptr;
     ui::TTimer* Timer2 = nullptr;

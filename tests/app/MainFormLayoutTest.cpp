@@ -2,6 +2,7 @@
 
 #include "platform/ui/Graphics.h"
 
+#include "platform/ui/TButton.h"
 #include "platform/ui/TComboBox.h"
 #include "platform/ui/TEdit.h"
 #include "platform/ui/TTrackBar.h"
@@ -161,9 +162,9 @@ TEST_F(MainFormLayout, FontsAndColours) {
     EXPECT_EQ(f.Edit1->font().pixelSize(), 13);
     EXPECT_EQ(f.Edit1->palette().color(QPalette::Base), ColorToQColor(clBtnFace));
 
-    for (QPushButton* b : {f.btnConnect, f.btnDisconnect})
+    for (ui::TButton* b : {f.btnConnect, f.btnDisconnect})
         EXPECT_EQ(b->font().pixelSize(), 24);
-    for (QPushButton* b : {f.Button13, f.Button14})
+    for (ui::TButton* b : {f.Button13, f.Button14})
         EXPECT_EQ(b->font().pixelSize(), 19);
 
     EXPECT_EQ(f.font().family(), QStringLiteral("MS Sans Serif"));

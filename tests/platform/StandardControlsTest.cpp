@@ -1,6 +1,9 @@
+#include "platform/ui/TButton.h"
 #include "platform/ui/TComboBox.h"
 #include "platform/ui/TEdit.h"
 #include "platform/ui/TTrackBar.h"
+
+#include "tests/support/ErrorBoxes.h"
 
 #include <QApplication>
 #include <QTest>
@@ -152,6 +155,48 @@ TEST(EditField, MousePressDoesNotSelectAll) {
     QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(2, edit->height() / 2));
     EXPECT_TRUE(edit->hasFocus());
     EXPECT_FALSE(edit->hasSelectedText());
+}
+
+} // namespace
+
+namespace {
+
+TEST(Button, ArrowKeysWalkTheControlsOfItsParentAndWrap) {
+    QWidget window;
+    auto* group = new QWidget(&window);
+    auto* hidden = new ui::TEdit(group);
+    auto* edit = new ui::TEdit(group);
+    auto* plus = new ui::TButton(group);
+    auto* minus = new ui::TButton(group);
+    auto* outside = new ui::TButton(&window);
+    (void)outside;
+    hidden->setEnabled(false);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    minus->setFocus();
+    QTest::keyClick(minus, Qt::Key_Down);
+    EXPECT_TRUE(edit->hasFocus()); // wrapped round, skipping the disabled field
+    QTest::keyClick(plus, Qt::Key_Up);
+    EXPECT_TRUE(edit->hasFocus());
+    hidden->setEnabled(true);
+    minus->setFocus();
+    QTest::keyClick(minus, Qt::Key_Right);
+    EXPECT_TRUE(hidden->hasFocus());
+    EXPECT_EQ(hidden->selectedText(), hidden->text());
+}
+
+TEST(Button, ClickRunsOnClickAndReportsItsErrors) {
+    ui::TButton button;
+    int clicks = 0;
+    button.OnClick = [&] {
+        ++clicks;
+        throw std::runtime_error("Ошибка записи в порт");
+    };
+    testsupport::ErrorBoxes::Clear();
+    button.click();
+    EXPECT_EQ(clicks, 1);
+    ASSERT_EQ(testsupport::ErrorBoxes::Texts().size(), 1);
+    EXPECT_EQ(testsupport::ErrorBoxes::Texts()[0], QStringLiteral("Ошибка записи в порт."));
 }
 
 } // namespace
