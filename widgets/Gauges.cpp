@@ -60,17 +60,17 @@ QPainter::RenderHints NoHints() {
 
 } // namespace
 
-TBltBitmap::TBltBitmap(int width, int height) {
-    ++liveCount_;
-    Allocate(width, height);
-}
+TBltBitmap::TBltBitmap(int width, int height) { Allocate(width, height); }
 
 void TBltBitmap::Allocate(int width, int height) {
     if (width <= 0 || height <= 0) {
         image_ = QImage();
         return;
     }
-    QImage image(width, height, QImage::Format_RGB32);
+    const bool injectedFailure = allocationsLeft_ == 0;
+    if (allocationsLeft_ > 0)
+        --allocationsLeft_;
+    QImage image = injectedFailure ? QImage() : QImage(width, height, QImage::Format_RGB32);
     if (image.isNull())
         throw Exception("Out of system resources");
     image_ = std::move(image);

@@ -13,11 +13,10 @@ enum TBorderStyle : std::uint8_t { bsNone, bsSingle };
 // raise Exception("Out of system resources") when the image cannot be made.
 class TBltBitmap {
 public:
-    TBltBitmap() { ++liveCount_; }
+    TBltBitmap() = default;
     TBltBitmap(int width, int height);
     TBltBitmap(const TBltBitmap&) = delete;
     TBltBitmap& operator=(const TBltBitmap&) = delete;
-    ~TBltBitmap() { --liveCount_; }
 
     // Gives this image the template's width and height and fills all of it with the system
     // window-frame colour.
@@ -33,12 +32,25 @@ public:
 
     // Images alive right now (a paint frees all of its own, also when it fails).
     static int LiveCount() { return liveCount_; }
+    // Fault injection for tests: after `successes` more images, making one fails as if memory
+    // ran out; a negative count turns this off.
+    static void FailAllocationsAfter(int successes) { allocationsLeft_ = successes; }
 
 private:
     void Allocate(int width, int height);
 
+    // Counts this object from construction to destruction, also when the constructor fails.
+    struct LiveCounter {
+        LiveCounter() { ++liveCount_; }
+        ~LiveCounter() { --liveCount_; }
+        LiveCounter(const LiveCounter&) = delete;
+        LiveCounter& operator=(const LiveCounter&) = delete;
+    };
+
+    LiveCounter counter_;
     QImage image_;
     static inline int liveCount_ = 0;
+    static inline int allocationsLeft_ = -1;
 };
 
 // A percentage gauge: a whole-number value between two bounds drawn as a filled shape in one of
