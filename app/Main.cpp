@@ -7,6 +7,8 @@
 #include "platform/ui/TEdit.h"
 #include "platform/ui/TTimer.h"
 #include "platform/ui/TTrackBar.h"
+#include "widgets/Gauges.h"
+#include "widgets/Spin.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -121,6 +123,13 @@ void TMainForm::CreateControls() {
     Label1->setAutoFillBackground(false);
 
     GroupBox1 = PlaceGroupBox(Panel1, QStringLiteral(" Таймер, сек "), 8, 184, 137, 73);
+    SpinEdit2 = Place<TSpinEdit>(GroupBox1, 8, 16, 121, 47);
+    SpinEdit2->setFont(Font(kSansSerif, kBigFontHeight));
+    SpinEdit2->SetColor(clBlack);
+    SpinEdit2->SetFontColor(clLime);
+    SpinEdit2->SetMaxValue(10000);
+    SpinEdit2->SetMinValue(0);
+    SpinEdit2->SetValue(100);
 
     GroupBox2 = PlaceGroupBox(Panel1, QStringLiteral(" Дата "), 152, 184, 193, 73);
     Edit2 = Place<ui::TEdit>(GroupBox2, 8, 16, 177, 45);
@@ -159,6 +168,15 @@ void TMainForm::CreateControls() {
     MakeLime(cbPort, 16);
 
     GroupBox6 = PlaceGroupBox(Panel1, QStringLiteral(" Индикатор процесса "), 8, 264, 601, 81);
+    Gauge1 = Place<TGauge>(GroupBox6, 8, 21, 585, 44);
+    Gauge1->BeginLoading();
+    Gauge1->SetBackColor(clBlack);
+    Gauge1->SetForeColor(clRed);
+    Gauge1->SetColor(clBtnFace);
+    // The font's lime colour is stored too; the gauge's text colour does not depend on it.
+    Gauge1->setFont(Font(kSansSerif, kBigFontHeight));
+    Gauge1->SetProgress(0);
+    Gauge1->EndLoading();
 
     GroupBox7 = PlaceGroupBox(Panel1, QString(), 512, 96, 97, 81);
     btnConnect = PlaceButton(GroupBox7, QStringLiteral("ПУСК"), 24, 8, 16, 81, 57);
@@ -208,8 +226,8 @@ void TMainForm::CreateTimers() {
 }
 
 QList<QWidget*> TMainForm::TabOrder() const {
-    return {Edit2, Edit3, cbBaudRate, cbPort,   btnConnect,   TrackBar1,
-            Edit1, Edit4, Button13,   Button14, btnDisconnect};
+    return {SpinEdit2, Edit2, Edit3, cbBaudRate, cbPort,   btnConnect,
+            TrackBar1, Edit1, Edit4, Button13,   Button14, btnDisconnect};
 }
 
 void TMainForm::FormCreate() {
@@ -229,6 +247,8 @@ void TMainForm::showEvent(QShowEvent* event) {
         return;
     shown_ = true;
     CentreOnScreen();
+    // The first control in tab order takes the focus and selects its text.
+    SpinEdit2->setFocus(Qt::TabFocusReason);
 }
 
 void TMainForm::CentreOnScreen() {

@@ -7,6 +7,9 @@
 class QGroupBox;
 class QLabel;
 
+class TGauge;
+class TSpinEdit;
+
 namespace ui {
 class TButton;
 class TComboBox;
@@ -29,6 +32,7 @@ public:
     QWidget* Panel1 = nullptr;
     QLabel* Label1 = nullptr;
     QGroupBox* GroupBox1 = nullptr;
+    TSpinEdit* SpinEdit2 = nullptr;
     QGroupBox* GroupBox2 = nullptr;
     ui::TEdit* Edit2 = nullptr;
     QGroupBox* GroupBox3 = nullptr;
@@ -39,6 +43,7 @@ public:
     QGroupBox* GroupBox5 = nullptr;
     ui::TComboBox* cbPort = nullptr;
     QGroupBox* GroupBox6 = nullptr;
+    TGauge* Gauge1 = nullptr;
     QGroupBox* GroupBox7 = nullptr;
     ui::TButton* btnConnect = nullptr;
     ui::TTrackBar* TrackBar1 = nullptr;
