@@ -1,0 +1,78 @@
+#include "platform/ui/NotifyWindow.h"
+
+#include "platform/ui/Synchronize.h"
+
+namespace ui {
+
+struct TNotifyWindow::State {
+    TWndMethod method;
+    bool alive = true; // read and written on the UI thread only
+};
+
+namespace {
+// The request of the cross-thread message being handled on this thread, if any.
+thread_local detail::Request* currentSent = nullptr;
+} // namespace
+
+TNotifyWindow::TNotifyWindow(TWndMethod method) : state_(std::make_shared<State>()) {
+    state_->method = std::move(method);
+}
+
+TNotifyWindow::~TNotifyWindow() {
+    state_->alive = false;
+}
+
+LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (window == nullptr)
+        return 0;
+    std::shared_ptr<TNotifyWindow::State> state = window->state_;
+    if (IsUIThread()) {
+        if (!state->alive)
+            return 0;
+        detail::Request* outer = currentSent;
+        currentSent = nullptr;
+        TMessage m{message, wParam, lParam, 0};
+        try {
+            state->method(m);
+        } catch (...) {
+            currentSent = outer;
+            throw;
+        }
+        currentSent = outer;
+        return m.Result;
+    }
+    auto request = std::make_shared<detail::Request>();
+    request->work = [state, message, wParam, lParam](detail::Request& self) {
+        if (!state->alive)
+            return;
+        detail::Request* outer = currentSent;
+        currentSent = &self;
+        TMessage m{message, wParam, lParam, 0};
+        try {
+            state->method(m);
+        } catch (...) {
+            currentSent = outer;
+            throw;
+        }
+        currentSent = outer;
+        detail::Release(self, m.Result);
+    };
+    detail::SendRequest(request);
+    return request->result;
+}
+
+bool InSendMessage() {
+    return currentSent != nullptr;
+}
+
+bool ReplyMessage(LRESULT result) {
+    if (currentSent == nullptr)
+        return false;
+    return detail::Release(*currentSent, result);
+}
+
+LRESULT DefWindowProc(HWND, UINT, WPARAM, LPARAM) {
+    return 0;
+}
+
+} // namespace ui

@@ -1,0 +1,69 @@
+#pragma once
+
+// A thread object in the manner of the classic desktop framework: created suspended or
+// running, a priority, a terminate flag, WaitFor, the synchronise call, and the fatal error
+// that ended Execute. WaitFor on the user-interface thread keeps serving synchronise requests
+// and sent messages, so a thread blocked in one of them can finish.
+//
+// A derived class must call Destroying() at the start of its destructor, so that Execute has
+// ended before the derived parts go away.
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <thread>
+
+namespace ui {
+
+enum TThreadPriority : std::uint8_t {
+    tpIdle,
+    tpLowest,
+    tpLower,
+    tpNormal,
+    tpHigher,
+    tpHighest,
+    tpTimeCritical
+};
+
+class TThread {
+public:
+    explicit TThread(bool createSuspended);
+    virtual ~TThread();
+    TThread(const TThread&) = delete;
+    TThread& operator=(const TThread&) = delete;
+
+    // Starts a thread that was created suspended; does nothing once started.
+    void Start();
+    void Terminate() { terminated_ = true; }
+    bool Terminated() const { return terminated_; }
+    // Waits for Execute to end (at once for a thread never started).
+    void WaitFor();
+    bool Finished() const;
+
+    TThreadPriority Priority() const { return priority_; }
+    // Taken when the thread starts. Linux has no priorities for ordinary threads; the nice
+    // value of the thread stands in (raising it may be refused, which is ignored).
+    void SetPriority(TThreadPriority priority) { priority_ = priority; }
+
+    // The error that escaped Execute, if any.
+    std::exception_ptr FatalException() const;
+
+protected:
+    virtual void Execute() = 0;
+    static void Synchronize(const std::function<void()>& method);
+    // Terminate, then wait for the end.
+    void Destroying();
+
+private:
+    void Body();
+
+    std::thread thread_;
+    std::atomic<bool> terminated_{false};
+    TThreadPriority priority_ = tpNormal;
+    bool started_ = false;
+    bool finished_ = false; // guarded by the requests' lock (Synchronize.h)
+    std::exception_ptr fatal_;
+};
+
+} // namespace ui

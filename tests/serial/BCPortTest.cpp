@@ -1,0 +1,392 @@
+// The port object: open, close, settings and their rules, against the simulated line and
+// pseudo-terminals.
+#include "serial/BCPort.h"
+#include "serial/ComThread.h"
+#include "tests/support/SerialFixtures.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+using namespace testsupport;
+using comm::DWORD;
+
+namespace {
+
+class PortOnLine : public SimulatedLineTest {};
+
+TEST_F(PortOnLine, DefaultsOfAFreshPort) {
+    TBComPort port;
+    EXPECT_EQ(port.BaudRate(), br9600);
+    EXPECT_EQ(port.ByteSize(), bs8);
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(port.EventThreadPriority(), ui::tpNormal);
+    EXPECT_EQ(port.WatchEvents(), AllWatchEvents);
+    EXPECT_EQ(port.EventThread(), nullptr);
+    EXPECT_EQ(port.Handle(), comm::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(port.InBufSize(), 2048);
+    EXPECT_EQ(port.OutBufSize(), 2048);
+    EXPECT_EQ(port.Parity(), paNone);
+    EXPECT_EQ(port.Port(), "COM2");
+    EXPECT_EQ(port.StopBits(), sb1);
+    EXPECT_EQ(port.SyncMethod(), smThreadSync);
+    EXPECT_EQ(port.NotifyWindow(), nullptr);
+    const TComTimeouts& t = port.Timeouts();
+    EXPECT_EQ(t.ReadInterval(), -1);
+    EXPECT_EQ(t.ReadTotalMultiplier(), 0);
+    EXPECT_EQ(t.ReadTotalConstant(), 0);
+    EXPECT_EQ(t.WriteTotalMultiplier(), 100);
+    EXPECT_EQ(t.WriteTotalConstant(), 1000);
+}
+
+TEST_F(PortOnLine, OpenAppliesTheWholeConfigurationAndCloseReleasesIt) {
+    port_->SetParity(paEven);
+    port_->SetStopBits(sb2);
+    port_->SetInBufSize(256);
+    port_->SetOutBufSize(256);
+    port_->SetBaudRate(br1200);
+    ASSERT_TRUE(port_->Open());
+    EXPECT_TRUE(port_->Connected());
+    EXPECT_NE(port_->Handle(), comm::INVALID_HANDLE_VALUE);
+    EXPECT_NE(port_->EventThread(), nullptr);
+    EXPECT_EQ(port_->NotifyWindow(), nullptr); // thread sync has no window
+
+    const comm::DCB dcb = line_->State();
+    EXPECT_EQ(dcb.DCBlength, 28u);
+    EXPECT_EQ(dcb.BaudRate, 1200u);
+    EXPECT_EQ(dcb.Flags, 0x1013u);
+    EXPECT_EQ(dcb.ByteSize, 8);
+    EXPECT_EQ(dcb.Parity, comm::EVENPARITY);
+    EXPECT_EQ(dcb.StopBits, comm::TWOSTOPBITS);
+    EXPECT_EQ(dcb.XonChar, 0x11);
+    EXPECT_EQ(dcb.XoffChar, 0x13);
+    EXPECT_EQ(dcb.XonLim, 0);
+    EXPECT_EQ(dcb.XoffLim, 0);
+    EXPECT_EQ(dcb.ErrorChar, 0);
+    EXPECT_EQ(dcb.EofChar, 0);
+    EXPECT_EQ(dcb.EvtChar, 0);
+    EXPECT_EQ(line_->InQueue(), 256u);
+    EXPECT_EQ(line_->OutQueue(), 256u);
+    const comm::COMMTIMEOUTS t = line_->Timeouts();
+    EXPECT_EQ(t.ReadIntervalTimeout, 0xFFFFFFFFu);
+    EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 0u);
+    EXPECT_EQ(t.ReadTotalTimeoutConstant, 0u);
+    EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 100u);
+    EXPECT_EQ(t.WriteTotalTimeoutConstant, 1000u);
+    EXPECT_TRUE(line_->Dtr());
+    EXPECT_TRUE(line_->Rts());
+    EXPECT_EQ(line_->Mask(), 0x05BDu);
+
+    ASSERT_TRUE(port_->Close());
+    EXPECT_FALSE(port_->Connected());
+    EXPECT_EQ(port_->Handle(), comm::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(port_->EventThread(), nullptr);
+    EXPECT_FALSE(line_->IsOpen());
+    EXPECT_FALSE(line_->Dtr());
+    EXPECT_FALSE(line_->Rts());
+    // Close aborts transfers, then the thread's exit clears both queues.
+    EXPECT_THAT(line_->Purges(), ::testing::ElementsAre(0x0003u, 0x000Cu));
+}
+
+TEST_F(PortOnLine, FlagsWordFollowsParity) {
+    const struct {
+        TParity parity;
+        DWORD flags;
+    } cases[] = {
+        {paNone, 0x1011}, {paOdd, 0x1013}, {paEven, 0x1013}, {paMark, 0x1013}, {paSpace, 0x1013}};
+    ASSERT_TRUE(port_->Open());
+    for (auto c : cases) {
+        port_->SetParity(c.parity);
+        EXPECT_EQ(line_->State().Flags, c.flags) << int(c.parity);
+        EXPECT_EQ(line_->State().Parity, c.parity);
+    }
+}
+
+TEST_F(PortOnLine, RepeatedOpenCloseCyclesGiveNewHandlesAndThreads) {
+    port_->SetSyncMethod(smWindowSync);
+    comm::HANDLE previous = comm::INVALID_HANDLE_VALUE;
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(port_->Open());
+        EXPECT_NE(port_->Handle(), previous);
+        EXPECT_NE(port_->NotifyWindow(), nullptr);
+        previous = port_->Handle();
+        ASSERT_TRUE(port_->Close());
+        EXPECT_EQ(port_->NotifyWindow(), nullptr);
+    }
+    EXPECT_EQ(line_->Opens(), 5);
+}
+
+TEST_F(PortOnLine, OpenOnAnOpenPortAndCloseOnAClosedOneChangeNothing) {
+    EXPECT_TRUE(port_->Close());
+    EXPECT_TRUE(line_->Purges().empty());
+    ASSERT_TRUE(port_->Open());
+    const comm::HANDLE handle = port_->Handle();
+    TComThread* thread = port_->EventThread();
+    line_->Refuse(comm::scSetCommState | comm::scSetupComm | comm::scSetCommTimeouts);
+    EXPECT_TRUE(port_->Open()); // nothing is re-applied, so the refusal is never met
+    EXPECT_EQ(port_->Handle(), handle);
+    EXPECT_EQ(port_->EventThread(), thread);
+    EXPECT_EQ(line_->Opens(), 1);
+}
+
+TEST_F(PortOnLine, OpenFailuresReportTheirMessageAndLeaveThePortClosed) {
+    // Missing device.
+    port_->SetPort("ttyNONE");
+    EXPECT_COM_ERROR(port_->Open(), 1);
+    EXPECT_FALSE(port_->Connected());
+    EXPECT_EQ(port_->Handle(), comm::INVALID_HANDLE_VALUE);
+
+    // Held by another handle.
+    port_->SetPort("SIM0");
+    const comm::HANDLE other = comm::CreateFileA(comm::DevicePath("SIM0"), 0, 0, nullptr, 0, 0, 0);
+    ASSERT_NE(other, comm::INVALID_HANDLE_VALUE);
+    EXPECT_COM_ERROR(port_->Open(), 2);
+    EXPECT_FALSE(port_->Connected());
+    comm::CloseHandle(other);
+
+    // The empty name opens the device directory itself: any other code, so SetupComm fails.
+    port_->SetPort("");
+    EXPECT_COM_ERROR(port_->Open(), 9);
+    EXPECT_FALSE(port_->Connected());
+    EXPECT_EQ(port_->Handle(), comm::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(port_->EventThread(), nullptr);
+}
+
+TEST_F(PortOnLine, RefusedSettingStepClosesThePortWithItsMessage) {
+    const struct {
+        DWORD call;
+        int message;
+    } cases[] = {{comm::scSetupComm, 9}, {comm::scSetCommState, 7}, {comm::scSetCommTimeouts, 8}};
+    for (auto c : cases) {
+        line_->Refuse(c.call);
+        EXPECT_COM_ERROR(port_->Open(), c.message);
+        EXPECT_FALSE(port_->Connected());
+        EXPECT_EQ(port_->Handle(), comm::INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(line_->IsOpen());
+    }
+    line_->Refuse(0);
+    EXPECT_TRUE(port_->Open());
+}
+
+TEST_F(PortOnLine, PortAndSyncMethodCannotChangeWhileOpen) {
+    ASSERT_TRUE(port_->Open());
+    EXPECT_COM_ERROR(port_->SetPort("SIM0"), 13); // also the same name
+    EXPECT_COM_ERROR(port_->SetPort("SIM1"), 13);
+    EXPECT_EQ(port_->Port(), "SIM0");
+    EXPECT_NO_THROW(port_->SetSyncMethod(smThreadSync)); // the current value is accepted
+    EXPECT_COM_ERROR(port_->SetSyncMethod(smNone), 13);
+    EXPECT_EQ(port_->SyncMethod(), smThreadSync);
+    ASSERT_TRUE(port_->Close());
+    port_->SetSyncMethod(smNone);
+    port_->SetPort("sim0"); // names compare case-sensitively
+    EXPECT_EQ(port_->Port(), "sim0");
+}
+
+TEST_F(PortOnLine, BufferSizesAreLoweredToEvenAndAppliedWhileOpen) {
+    const struct {
+        int value, stored;
+    } cases[] = {{257, 256}, {-3, -3}, {256, 256}, {1, 0}, {4096, 4096}, {0, 0}};
+    for (auto c : cases) {
+        TBComPort port;
+        port.SetInBufSize(c.value);
+        port.SetOutBufSize(c.value);
+        EXPECT_EQ(port.InBufSize(), c.stored) << c.value;
+        EXPECT_EQ(port.OutBufSize(), c.stored) << c.value;
+    }
+    port_->SetInBufSize(256);
+    ASSERT_TRUE(port_->Open());
+    line_->Refuse(comm::scSetupComm);
+    EXPECT_NO_THROW(port_->SetInBufSize(256)); // unchanged: nothing is applied
+    EXPECT_COM_ERROR(port_->SetInBufSize(513), 9);
+    EXPECT_EQ(port_->InBufSize(), 512); // the new value stays stored
+    line_->Refuse(0);
+    port_->SetOutBufSize(1025);
+    EXPECT_EQ(line_->InQueue(), 512u);
+    EXPECT_EQ(line_->OutQueue(), 1024u);
+}
+
+TEST_F(PortOnLine, TimeoutsReachTheDeviceAndNegativeValuesBecomeMaxDword) {
+    ASSERT_TRUE(port_->Open());
+    TComTimeouts& t = port_->Timeouts();
+    t.SetReadInterval(-7);
+    t.SetReadTotalMultiplier(3);
+    t.SetReadTotalConstant(-1);
+    t.SetWriteTotalMultiplier(5);
+    t.SetWriteTotalConstant(60);
+    const comm::COMMTIMEOUTS d = line_->Timeouts();
+    EXPECT_EQ(d.ReadIntervalTimeout, 0xFFFFFFFFu);
+    EXPECT_EQ(d.ReadTotalTimeoutMultiplier, 3u);
+    EXPECT_EQ(d.ReadTotalTimeoutConstant, 0xFFFFFFFFu);
+    EXPECT_EQ(d.WriteTotalTimeoutMultiplier, 5u);
+    EXPECT_EQ(d.WriteTotalTimeoutConstant, 60u);
+
+    line_->Refuse(comm::scSetCommTimeouts);
+    EXPECT_NO_THROW(t.SetWriteTotalConstant(60)); // unchanged value: nothing applied
+    EXPECT_COM_ERROR(t.SetWriteTotalConstant(61), 8);
+    EXPECT_EQ(t.WriteTotalConstant(), 61);
+    // The whole object is copied and applied even when the values are equal.
+    TComTimeouts same;
+    t.AssignTo(same);
+    EXPECT_COM_ERROR(port_->SetTimeouts(same), 8);
+}
+
+TEST(TComTimeoutsTest, WithoutOwnerOnlyStoresAndAssignToCopiesAllFive) {
+    TComTimeouts a;
+    a.SetReadInterval(1);
+    a.SetReadTotalMultiplier(2);
+    a.SetReadTotalConstant(3);
+    a.SetWriteTotalMultiplier(4);
+    a.SetWriteTotalConstant(5);
+    TComTimeouts b;
+    a.AssignTo(b);
+    EXPECT_EQ(b.ReadInterval(), 1);
+    EXPECT_EQ(b.ReadTotalMultiplier(), 2);
+    EXPECT_EQ(b.ReadTotalConstant(), 3);
+    EXPECT_EQ(b.WriteTotalMultiplier(), 4);
+    EXPECT_EQ(b.WriteTotalConstant(), 5);
+    TBComPort port; // closed: the setters store without touching a device
+    port.SetTimeouts(a);
+    EXPECT_EQ(port.Timeouts().WriteTotalConstant(), 5);
+}
+
+TEST_F(PortOnLine, SettersOnAnOpenPortApplyAtOnceWithoutReopening) {
+    ASSERT_TRUE(port_->Open());
+    port_->SetBaudRate(br2400);
+    EXPECT_EQ(line_->State().BaudRate, 2400u);
+    port_->SetByteSize(bs7);
+    EXPECT_EQ(line_->State().ByteSize, 7);
+    port_->SetStopBits(sb1_5);
+    EXPECT_EQ(line_->State().StopBits, comm::ONE5STOPBITS);
+    EXPECT_EQ(line_->Opens(), 1);
+
+    // A refused apply leaves the new value stored and the device as it was.
+    line_->Refuse(comm::scSetCommState);
+    EXPECT_COM_ERROR(port_->SetBaudRate(br110), 7);
+    EXPECT_EQ(port_->BaudRate(), br110);
+    EXPECT_EQ(line_->State().BaudRate, 2400u);
+    EXPECT_TRUE(port_->Connected());
+}
+
+TEST_F(PortOnLine, LineControlOnAClosedPortRaises) {
+    EXPECT_COM_ERROR(port_->SetDTR(true), 12);
+    EXPECT_COM_ERROR(port_->SetRTS(false), 12);
+    EXPECT_COM_ERROR(port_->AbortTransfers(), 6);
+}
+
+TEST_F(PortOnLine, FailingCloseStepKeepsThePortOpen) {
+    ASSERT_TRUE(port_->Open());
+    const struct {
+        DWORD call;
+        int message;
+    } cases[] = {{comm::scEscapeCommFunction, 12}, {comm::scPurgeComm, 6}};
+    for (auto c : cases) {
+        line_->Refuse(c.call);
+        EXPECT_COM_ERROR(port_->Close(), c.message);
+        EXPECT_TRUE(port_->Connected());
+        EXPECT_NE(port_->EventThread(), nullptr);
+        EXPECT_FALSE(port_->EventThread()->Finished());
+        EXPECT_TRUE(line_->IsOpen());
+    }
+    line_->Refuse(0);
+    EXPECT_TRUE(port_->Close());
+    EXPECT_FALSE(line_->IsOpen());
+}
+
+TEST_F(PortOnLine, DestructionClosesThePortEvenWhenACloseStepFails) {
+    ASSERT_TRUE(port_->Open());
+    port_.reset();
+    EXPECT_FALSE(line_->IsOpen());
+
+    TBComPort* port = new TBComPort; // owned by its owner below
+    {
+        QObject owner;
+        port->setParent(&owner);
+        port->SetPort("SIM0");
+        ASSERT_TRUE(port->Open());
+        line_->Refuse(comm::scEscapeCommFunction);
+    }
+    EXPECT_FALSE(line_->IsOpen());
+}
+
+TEST_F(PortOnLine, VanishedDeviceStillCloses) {
+    ASSERT_TRUE(port_->Open());
+    line_->Vanish();
+    EXPECT_TRUE(port_->Close());
+    EXPECT_FALSE(port_->Connected());
+    EXPECT_EQ(port_->Handle(), comm::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(port_->EventThread(), nullptr);
+    EXPECT_COM_ERROR(port_->Open(), 1); // the adapter is gone
+}
+
+// --- Pseudo-terminals -----------------------------------------------------------------
+
+TEST(PortOnPty, OpenConfiguresTheSlaveAsTheMasterSees) {
+    SerialPty pty("ttyV0");
+    TBComPort port;
+    port.SetPort("ttyV0");
+    port.SetStopBits(sb2);
+    port.SetBaudRate(br1200);
+    ASSERT_TRUE(port.Open());
+    termios t = pty.MasterSettings();
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B1200));
+    EXPECT_NE(t.c_cflag & CSTOPB, 0u);
+    EXPECT_NE(t.c_cflag & CLOCAL, 0u);
+    EXPECT_NE(t.c_cflag & CREAD, 0u);
+    EXPECT_EQ(t.c_cflag & CRTSCTS, 0u);
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY), 0u);
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(t.c_cc[VMIN], 0);
+    EXPECT_EQ(t.c_cc[VTIME], 0);
+
+    // A rate change on the open port is seen at once, without reopening.
+    port.SetBaudRate(br2400);
+    t = pty.MasterSettings();
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B2400));
+    port.SetStopBits(sb1);
+    EXPECT_EQ(pty.MasterSettings().c_cflag & CSTOPB, 0u);
+    EXPECT_TRUE(port.Close()); // DTR and RTS are no-ops on a pty
+}
+
+TEST(PortOnPty, EveryRateOfTheTableReachesTheDevice) {
+    SerialPty pty("ttyV1");
+    TBComPort port;
+    port.SetPort("ttyV1");
+    ASSERT_TRUE(port.Open());
+    for (int b = br110; b <= br256000; ++b) {
+        port.SetBaudRate(TBaudRate(b));
+        EXPECT_EQ(pty.Rate(), ComBaudRates[b]) << b;
+    }
+}
+
+TEST(PortOnPty, PortLockedByAnotherDescriptorIsBusy) {
+    SerialPty pty("ttyV2");
+    int other = open(pty.LinkPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+    TBComPort port;
+    port.SetPort("ttyV2");
+    EXPECT_COM_ERROR(port.Open(), 2);
+    EXPECT_FALSE(port.Connected());
+    close(other);
+    EXPECT_TRUE(port.Open());
+
+    // And the open port keeps others out.
+    TBComPort second;
+    second.SetPort("ttyV2");
+    EXPECT_COM_ERROR(second.Open(), 2);
+}
+
+TEST(PortOnPty, MissingNameAndMasterGoneAway) {
+    SerialPty pty("ttyV3");
+    TBComPort port;
+    port.SetPort("ttyV9");
+    EXPECT_COM_ERROR(port.Open(), 1);
+    port.SetPort("ttyV3");
+    ASSERT_TRUE(port.Open());
+    pty.CloseMaster();
+    EXPECT_COM_ERROR(port.WriteStr("fff"), 3);
+    EXPECT_TRUE(port.Close());
+    EXPECT_FALSE(port.Connected());
+}
+
+} // namespace

@@ -1,0 +1,65 @@
+#pragma once
+
+// Shared pieces of the serial tests: a device directory of the test's own, a simulated line
+// plugged in under a name, and checks for the component's messages.
+
+#include "platform/comm/Comm.h"
+#include "platform/comm/SimulatedLine.h"
+#include "serial/BCPort.h"
+#include "tests/support/SerialPty.h"
+
+#include <QCoreApplication>
+#include <chrono>
+#include <functional>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <memory>
+#include <thread>
+
+namespace testsupport {
+
+// The component's message number n.
+inline std::string ComMessage(int n) {
+    return ComErrorMessages[n - 1];
+}
+
+#define EXPECT_COM_ERROR(statement, number)                                                        \
+    EXPECT_THAT([&] { statement; }, ::testing::ThrowsMessage<EComPort>(                            \
+                                        ::testing::StrEq(::testsupport::ComMessage(number))))
+
+// Runs the event loop (serving requests of other threads) until done() or the time is up.
+inline bool WaitUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// A device directory of the test's own (empty), and a simulated line plugged in as "SIM0".
+class SimulatedLineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previous_ = comm::DeviceDirectory();
+        comm::SetDeviceDirectory(devices_.Path());
+        line_ = comm::SimulatedLine::Plug("SIM0");
+        port_ = std::make_unique<TBComPort>();
+        port_->SetPort("SIM0");
+    }
+    void TearDown() override {
+        port_.reset();
+        line_.reset();
+        comm::SetDeviceDirectory(previous_);
+    }
+
+    TempDir devices_;
+    std::string previous_;
+    std::shared_ptr<comm::SimulatedLine> line_;
+    std::unique_ptr<TBComPort> port_;
+};
+
+} // namespace testsupport
