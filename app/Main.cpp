@@ -1,6 +1,7 @@
 #include "app/Main.h"
 
 #include "platform/ui/Application.h"
+#include "serial/BCPort.h"
 #include "platform/ui/FormatSettings.h"
 #include "platform/ui/TButton.h"
 #include "platform/ui/TComboBox.h"
@@ -11,6 +12,9 @@
 #include "widgets/Spin.h"
 
 #include <QComboBox>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <QDateTime>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -105,7 +109,9 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     SetControlColors(this, clMoneyGreen, clWindowText);
 
     CreateControls();
+    CreatePort();
     CreateTimers();
+    WireHandlers();
     ui::RunHandler([this] { FormCreate(); });
 }
 
@@ -213,6 +219,33 @@ void TMainForm::CreateControls() {
         setTabOrder(order[i - 1], order[i]);
 }
 
+void TMainForm::CreatePort() {
+    BComPort1 = new TBComPort(this);
+    BComPort1->SetBaudRate(br9600);
+    BComPort1->SetByteSize(bs8);
+    BComPort1->SetInBufSize(256);
+    BComPort1->SetOutBufSize(256);
+    BComPort1->SetParity(paEven);
+    BComPort1->SetPort(QStringLiteral("COM2"));
+    BComPort1->SetSyncMethod(smThreadSync);
+    BComPort1->SetStopBits(sb2);
+    TComTimeouts& timeouts = BComPort1->Timeouts();
+    timeouts.SetReadInterval(-1);
+    timeouts.SetReadTotalMultiplier(0);
+    timeouts.SetReadTotalConstant(0);
+    timeouts.SetWriteTotalMultiplier(100);
+    timeouts.SetWriteTotalConstant(1000);
+}
+
+void TMainForm::WireHandlers() {
+    btnConnect->OnClick = [this] { btnConnectClick(); };
+    btnDisconnect->OnClick = [this] { btnDisconnectClick(); };
+    cbBaudRate->OnChange = [this] { cbBaudRateChange(); };
+    TrackBar1->OnChange = [this] { TrackBar1Change(); };
+    Button13->OnClick = [this] { Button13Click(); };
+    Button14->OnClick = [this] { Button14Click(); };
+}
+
 void TMainForm::CreateTimers() {
     const auto makeTimer = [this](int interval, bool enabled, void (TMainForm::*handler)()) {
         auto* timer = new ui::TTimer(this);
@@ -222,7 +255,10 @@ void TMainForm::CreateTimers() {
         timer->SetEnabled(enabled);
         return timer;
     };
+    Timer1 = makeTimer(100, true, &TMainForm::Timer1Timer);
+    Timer2 = makeTimer(100, true, &TMainForm::Timer2Timer);
     Timer3 = makeTimer(1000, true, &TMainForm::Timer3Timer);
+    Timer4 = makeTimer(10, false, &TMainForm::Timer4Timer);
 }
 
 QList<QWidget*> TMainForm::TabOrder() const {
@@ -231,14 +267,115 @@ QList<QWidget*> TMainForm::TabOrder() const {
 }
 
 void TMainForm::FormCreate() {
+    QStringList ports = cbPort->Items();
+    ListComPorts(ports);
+    cbPort->SetItems(ports);
+    cbPort->SetItemIndex(0);
     cbBaudRate->SetItemIndex(3);
     PulseLevel = 1.0;
+}
+
+void TMainForm::btnConnectClick() {
+    BComPort1->SetPort(cbPort->currentText());
+    BComPort1->SetBaudRate(static_cast<TBaudRate>(cbBaudRate->ItemIndex()));
+    if (!BComPort1->Open())
+        return;
+    Edit1->setEnabled(true);
+    SetControlColors(Edit1, clWindow, clWindowText);
+    btnConnect->setEnabled(false);
+    cbPort->setEnabled(false);
+    btnDisconnect->setEnabled(true);
+    // Each field selects its whole text as it takes the focus; the focus rests in Edit4.
+    Edit1->setFocus(Qt::OtherFocusReason);
+    Edit4->setFocus(Qt::OtherFocusReason);
+    RemainingSeconds = static_cast<double>(SpinEdit2->Value());
+    // A value read without clamping can exceed what the gauge holds: saturate.
+    const auto maximum = static_cast<std::int64_t>(std::nearbyint(RemainingSeconds)) * 10;
+    Gauge1->SetMaxValue(static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(maximum, INT32_MIN, INT32_MAX)));
+    Timer2->SetEnabled(true);
+    Timer4->SetEnabled(true);
+    Timer5->SetEnabled(true);
+}
+
+void TMainForm::btnDisconnectClick() {
+    if (!BComPort1->Close())
+        return;
+    EnterIdle();
+    RemainingSeconds = 0.0;
+    Timer2->SetEnabled(true);
+    Timer4->SetEnabled(false);
+    Timer5->SetEnabled(false);
+}
+
+void TMainForm::EnterIdle() {
+    btnConnect->setEnabled(true);
+    cbPort->setEnabled(true);
+    btnDisconnect->setEnabled(false);
+    Edit1->setEnabled(false);
+    SetControlColors(Edit1, clBtnFace, clWindowText);
+}
+
+void TMainForm::cbBaudRateChange() {
+    BComPort1->SetBaudRate(static_cast<TBaudRate>(cbBaudRate->ItemIndex()));
+    TrackBar1->SetPosition(cbBaudRate->ItemIndex());
+}
+
+void TMainForm::TrackBar1Change() {
+    BComPort1->SetBaudRate(static_cast<TBaudRate>(cbBaudRate->ItemIndex()));
+    cbBaudRate->SetItemIndex(TrackBar1->Position());
+}
+
+void TMainForm::Button13Click() {
+    Edit1->TypeChar(u'f');
+    Edit4->TypeChar(u'|');
+}
+
+void TMainForm::Button14Click() {
+    Edit1->TypeChar(u'\b');
+    Edit4->TypeChar(u'\b');
+}
+
+void TMainForm::Timer1Timer() {
+    if (!BComPort1->Connected())
+        return;
+    try {
+        BComPort1->WriteStr(Edit1->Text());
+    } catch (const EComPort&) {
+        // A port that cannot be written any more ends the run as STOP does, so the operator
+        // gets one error box and an idle window rather than a box on every tick.
+        ui::RunHandler([this] { btnDisconnectClick(); });
+        throw;
+    }
+}
+
+void TMainForm::Timer2Timer() {
+    constexpr long double kStep = 0.1L;
+    RemainingSeconds = static_cast<double>(static_cast<long double>(RemainingSeconds) - kStep);
+    const auto tenths = static_cast<std::int64_t>(
+        std::nearbyint(static_cast<long double>(RemainingSeconds) * 10.0L));
+    const std::int64_t progress = std::int64_t{Gauge1->MaxValue()} - tenths;
+    Gauge1->SetProgress(
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(progress, INT32_MIN, INT32_MAX)));
+    if (RemainingSeconds > 0.0)
+        return;
+    BComPort1->Close();
+    EnterIdle();
+    Timer2->SetEnabled(true);
+    Timer4->SetEnabled(false);
+    Timer5->SetEnabled(false);
 }
 
 void TMainForm::Timer3Timer() {
     const ui::TFormatSettings& settings = ui::FormatSettings();
     Edit3->SetText(ui::FormatLongTime(QDateTime::currentDateTime().time(), settings));
     Edit2->SetText(ui::FormatShortDate(QDateTime::currentDateTime().date(), settings));
+}
+
+void TMainForm::Timer4Timer() {
+    PulseLevel = PulseLevel + 10.0;
+    if (PulseLevel > 11.0)
+        PulseLevel = 1.0;
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

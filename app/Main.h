@@ -7,6 +7,7 @@
 class QGroupBox;
 class QLabel;
 
+class TBComPort;
 class TGauge;
 class TSpinEdit;
 
@@ -55,6 +56,8 @@ public:
     QGroupBox* GroupBox8 = nullptr;
     ui::TButton* btnDisconnect = nullptr;
 
+    TBComPort* BComPort1 = nullptr;
+
     ui::TTimer* Timer1 = nullptr;
     ui::TTimer* Timer2 = nullptr;
     ui::TTimer* Timer3 = nullptr;
@@ -69,7 +72,19 @@ public:
     // The controls that take the focus, in tab order.
     QList<QWidget*> TabOrder() const;
 
+    // Run control.
+    void btnConnectClick();
+    void btnDisconnectClick();
+    void cbBaudRateChange();
+    void TrackBar1Change();
+    void Button13Click();
+    void Button14Click();
+    void Timer1Timer();
+    void Timer2Timer();
+
+    // Clock and pulse preview.
     void Timer3Timer();
+    void Timer4Timer();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -77,6 +92,10 @@ protected:
 private:
     void CreateControls();
     void CreateTimers();
+    void CreatePort();
+    void WireHandlers();
+    // The idle state of the controls and preview timers, as STOP and the end of a run leave it.
+    void EnterIdle();
     void FormCreate();
     void CentreOnScreen();
 

@@ -48,6 +48,21 @@ void TComboBox::SetItemIndex(int index) {
     inCode_ = false;
 }
 
+void TComboBox::SetItems(const QStringList& items) {
+    inCode_ = true;
+    clear();
+    addItems(items);
+    setCurrentIndex(-1);
+    inCode_ = false;
+}
+
+QStringList TComboBox::Items() const {
+    QStringList items;
+    for (int i = 0; i < count(); ++i)
+        items << itemText(i);
+    return items;
+}
+
 void TComboBox::Notify() {
     changedByUser_ = false;
     if (OnChange)

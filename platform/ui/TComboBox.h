@@ -23,6 +23,9 @@ public:
     int ItemHeight() const { return itemHeight_; }
     void SetItemHeight(int height);
     void SetItemIndex(int index);
+    // Replaces the items; nothing is selected afterwards.
+    void SetItems(const QStringList& items);
+    QStringList Items() const;
 
     std::function<void()> OnChange;
 

@@ -1,4 +1,10 @@
 #include "app/Main.h"
+#include "tests/app/WindowFixture.h"
+
+#include "platform/ports/PortNames.h"
+#include "platform/ui/TTimer.h"
+#include "serial/BCPort.h"
+#include "widgets/Spin.h"
 
 #include "platform/ui/Graphics.h"
 
@@ -195,6 +201,87 @@ TEST_F(MainFormLayout, TabWalksTheFocusableControlsInOrder) {
             w = w->nextInFocusChain();
     } while (w != start && walked.size() < 100);
     EXPECT_EQ(walked, f.TabOrder());
+}
+
+} // namespace
+
+namespace {
+
+class MainFormStartUp : public testsupport::WindowTest {};
+
+TEST_F(MainFormStartUp, ListsThePortsSelectsTheFirstAndTheDefaults) {
+    TMainForm& f = *form_;
+    EXPECT_EQ(f.cbPort->Items(), QStringList{QStringLiteral("ttyV0")});
+    EXPECT_EQ(f.cbPort->ItemIndex(), 0);
+    EXPECT_EQ(f.cbBaudRate->ItemIndex(), 3);
+    EXPECT_EQ(f.cbBaudRate->currentText(), QStringLiteral("300"));
+    EXPECT_EQ(f.TrackBar1->Position(), 3);
+    EXPECT_EQ(f.PulseLevel, 1.0);
+    EXPECT_EQ(f.RemainingSeconds, 0.0);
+    EXPECT_EQ(f.SampleIndex, 0);
+    EXPECT_TRUE(testsupport::ErrorBoxes::Texts().isEmpty());
+    // The focus is in the run-length entry with its text selected.
+    EXPECT_TRUE(f.SpinEdit2->hasFocus());
+    EXPECT_EQ(f.SpinEdit2->selectedText(), QStringLiteral("100"));
+}
+
+TEST_F(MainFormStartUp, PortComponentHasTheWindowsStoredSettings) {
+    const TBComPort& port = *form_->BComPort1;
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(port.BaudRate(), br9600);
+    EXPECT_EQ(port.ByteSize(), bs8);
+    EXPECT_EQ(port.Parity(), paEven);
+    EXPECT_EQ(port.StopBits(), sb2);
+    EXPECT_EQ(port.Port(), QStringLiteral("COM2"));
+    EXPECT_EQ(port.InBufSize(), 256);
+    EXPECT_EQ(port.OutBufSize(), 256);
+    EXPECT_EQ(port.SyncMethod(), smThreadSync);
+    EXPECT_EQ(port.Timeouts().ReadInterval(), -1);
+    EXPECT_EQ(port.Timeouts().ReadTotalMultiplier(), 0);
+    EXPECT_EQ(port.Timeouts().ReadTotalConstant(), 0);
+    EXPECT_EQ(port.Timeouts().WriteTotalMultiplier(), 100);
+    EXPECT_EQ(port.Timeouts().WriteTotalConstant(), 1000);
+    EXPECT_EQ(port.parent(), form_.get());
+}
+
+TEST_F(MainFormStartUp, TimersHaveTheirIntervalsAndStates) {
+    TMainForm& f = *form_;
+    const struct {
+        ui::TTimer* timer;
+        int interval;
+        bool enabled;
+    } timers[] = {{f.Timer1, 100, true}, {f.Timer2, 100, true}, {f.Timer3, 1000, true},
+                  {f.Timer4, 10, false}, {f.Timer5, 1, false}};
+    for (const auto& t : timers) {
+        EXPECT_EQ(t.timer->Interval(), t.interval);
+        EXPECT_EQ(t.timer->Enabled(), t.enabled);
+    }
+}
+
+TEST_F(MainFormStartUp, EmptyPortListIsNoError) {
+    pty_.reset();
+    testsupport::TempDir emptyDev;
+    ports::SetDevRoot(emptyDev.Path());
+    CreateWindow();
+    EXPECT_EQ(form_->cbPort->count(), 0);
+    EXPECT_EQ(form_->cbPort->ItemIndex(), -1);
+    EXPECT_EQ(form_->cbBaudRate->ItemIndex(), 3);
+    EXPECT_EQ(form_->PulseLevel, 1.0);
+    EXPECT_TRUE(testsupport::ErrorBoxes::Texts().isEmpty());
+}
+
+TEST_F(MainFormStartUp, UnreadablePortListShowsTheErrorAndOpensTheReducedWindow) {
+    ports::SetTtyClassRoot(ttyClass_.Path() + "/missing");
+    CreateWindow();
+    ASSERT_EQ(testsupport::ErrorBoxes::Texts().size(), 1);
+    EXPECT_EQ(testsupport::ErrorBoxes::Texts()[0],
+              QStringLiteral("Ошибка обращения к системному реестру."));
+    TMainForm& f = *form_;
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(f.cbPort->count(), 0);
+    EXPECT_EQ(f.cbBaudRate->ItemIndex(), -1);
+    EXPECT_EQ(f.PulseLevel, 0.0);
+    EXPECT_EQ(f.TrackBar1->Position(), 3);
 }
 
 } // namespace

@@ -1,0 +1,166 @@
+// How well the pulses are timed: the real window, offscreen, runs at "600" (2400 bit/s) against
+// a pseudo-terminal for a while; a reader thread timestamps what reaches the master side.
+// Reports the writer's interval (median, p99 and max deviation from 100 ms), bytes per tick,
+// and the process's CPU use during the run and while idle.
+//
+//   build/release/bench/pulse_timing [run-seconds=30] [idle-seconds=10]
+
+#include "app/Main.h"
+#include "platform/comm/Comm.h"
+#include "platform/ports/PortNames.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/TButton.h"
+#include "platform/ui/TComboBox.h"
+#include "widgets/Spin.h"
+
+#include <QApplication>
+#include <QTest>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <poll.h>
+#include <pty.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double CpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+double Percentile(std::vector<double> values, double p) {
+    if (values.empty())
+        return NAN;
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<std::size_t>(std::ceil(p * static_cast<double>(values.size())));
+    return values[std::min(values.size() - 1, index == 0 ? 0 : index - 1)];
+}
+
+void Wait(double seconds) { QTest::qWait(static_cast<int>(seconds * 1000)); }
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const double runSeconds = argc > 1 ? std::atof(argv[1]) : 30.0;
+    const double idleSeconds = argc > 2 ? std::atof(argv[2]) : 10.0;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ui::InitApplication();
+    ui::SetApplicationTitle(QStringLiteral("Генератор сигналов"));
+    ui::SetErrorBoxPresenter([](const QString&, const QString& text) {
+        std::fprintf(stderr, "error box: %s\n", qPrintable(text));
+    });
+
+    // A port directory of our own holding a pseudo-terminal as "ttyV0"; an empty tty class.
+    int master = -1;
+    int slave = -1;
+    char slaveName[256] = {};
+    if (openpty(&master, &slave, slaveName, nullptr, nullptr) != 0) {
+        std::perror("openpty");
+        return 1;
+    }
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("tavrix-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(root / "dev");
+    std::filesystem::create_directories(root / "sys");
+    std::filesystem::create_symlink(slaveName, root / "dev" / "ttyV0");
+    ports::SetTtyClassRoot((root / "sys").string());
+    ports::SetDevRoot((root / "dev").string());
+    comm::SetDeviceDirectory((root / "dev").string());
+
+    std::atomic<bool> reading{true};
+    std::mutex mutex;
+    std::vector<std::pair<Clock::time_point, std::size_t>> arrivals;
+    std::thread reader([&] {
+        char buffer[4096];
+        while (reading) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0)
+                continue;
+            std::lock_guard lock(mutex);
+            arrivals.emplace_back(Clock::now(), static_cast<std::size_t>(n));
+        }
+    });
+
+    int status = 0;
+    {
+        TMainForm form;
+        form.show();
+        Wait(1.0);
+        form.cbBaudRate->SetItemIndex(4);
+        form.SpinEdit2->SetValue(static_cast<int>(runSeconds) + 5);
+
+        const double idleCpu0 = CpuSeconds();
+        const auto idle0 = Clock::now();
+        Wait(idleSeconds);
+        const double idleCpu =
+            (CpuSeconds() - idleCpu0) /
+            std::chrono::duration<double>(Clock::now() - idle0).count() * 100.0;
+
+        form.btnConnect->click();
+        Wait(0.5);
+        {
+            std::lock_guard lock(mutex);
+            arrivals.clear();
+        }
+        const double runCpu0 = CpuSeconds();
+        const auto run0 = Clock::now();
+        Wait(runSeconds);
+        const double runCpu = (CpuSeconds() - runCpu0) /
+                              std::chrono::duration<double>(Clock::now() - run0).count() * 100.0;
+        form.btnDisconnect->click();
+
+        std::vector<std::pair<Clock::time_point, std::size_t>> seen;
+        {
+            std::lock_guard lock(mutex);
+            seen = arrivals;
+        }
+        std::vector<double> intervals;
+        std::vector<double> deviations;
+        std::size_t bytes = 0;
+        for (std::size_t i = 0; i < seen.size(); ++i) {
+            bytes += seen[i].second;
+            if (i == 0)
+                continue;
+            const double ms =
+                std::chrono::duration<double, std::milli>(seen[i].first - seen[i - 1].first)
+                    .count();
+            intervals.push_back(ms);
+            deviations.push_back(std::fabs(ms - 100.0));
+        }
+        if (intervals.empty()) {
+            std::fprintf(stderr, "nothing reached the line\n");
+            status = 1;
+        } else {
+            std::printf("ticks                     %zu\n", seen.size());
+            std::printf("writer interval median    %.3f ms\n", Percentile(intervals, 0.5));
+            std::printf("|interval - 100 ms| p99   %.3f ms\n", Percentile(deviations, 0.99));
+            std::printf("|interval - 100 ms| max   %.3f ms\n",
+                        *std::max_element(deviations.begin(), deviations.end()));
+            std::printf("bytes per tick            %.2f\n",
+                        static_cast<double>(bytes) / static_cast<double>(seen.size()));
+            std::printf("CPU during the run        %.3f %% of one core\n", runCpu);
+            std::printf("CPU idle                  %.3f %% of one core\n", idleCpu);
+        }
+    }
+    reading = false;
+    reader.join();
+    ::close(master);
+    ::close(slave);
+    std::filesystem::remove_all(root);
+    return status;
+}
