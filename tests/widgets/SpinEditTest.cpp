@@ -279,6 +279,11 @@ TEST_F(SpinEditWindow, PressingAButtonMovesTheFocusToTheEntry) {
     QTest::mouseRelease(Up(), Qt::LeftButton, {}, Centre(Up()));
     EXPECT_FALSE(Up()->Down());
     EXPECT_EQ(edit->text(), QStringLiteral("101")) << "a short click steps once, on release";
+    // Quick clicks step once each, the second arriving as a double click.
+    FocusOther();
+    QTest::mouseDClick(Up(), Qt::LeftButton, {}, Centre(Up()));
+    EXPECT_TRUE(edit->hasFocus());
+    EXPECT_EQ(edit->text(), QStringLiteral("103"));
 }
 
 TEST_F(SpinEditWindow, HeldButtonRepeatsAfter400ThenEvery100Milliseconds) {
