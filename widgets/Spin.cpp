@@ -364,8 +364,10 @@ void TSpinButton::ButtonPressed(TTimerSpeedButton* button) {
 }
 
 bool TSpinButton::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonPress &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    // A quick second press arrives as a double click; it presses the button all the same.
+    const bool press =
+        event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick;
+    if (press && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == upButton_ || watched == downButton_) {
             auto* button = static_cast<TTimerSpeedButton*>(watched);
             if (button->isEnabled())

@@ -161,6 +161,9 @@ public:
     void SetReadOnly(bool readOnly) { setReadOnly(readOnly); }
     bool AutoSelect() const { return autoSelect_; }
     void SetAutoSelect(bool autoSelect) { autoSelect_ = autoSelect; }
+    // 0 means no limit (the entry's own ceiling of 32767 characters).
+    int MaxLength() const { return maxLength() >= 32767 ? 0 : maxLength(); }
+    void SetMaxLength(int length) { setMaxLength(length <= 0 ? 32767 : length); }
     bool AutoSize() const { return autoSize_; }
     void SetAutoSize(bool autoSize) { autoSize_ = autoSize; }
     bool Ctl3D() const { return ctl3d_; }

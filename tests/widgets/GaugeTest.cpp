@@ -79,21 +79,6 @@ void ExpectBlackFrame(const QImage& image) {
     }
 }
 
-TEST(GaugeDefaults, AsDeclared) {
-    TGauge gauge;
-    EXPECT_EQ(gauge.Kind(), gkHorizontalBar);
-    EXPECT_TRUE(gauge.ShowText());
-    EXPECT_EQ(gauge.BorderStyle(), bsSingle);
-    EXPECT_EQ(gauge.ForeColor(), clBlack);
-    EXPECT_EQ(gauge.BackColor(), clWhite);
-    EXPECT_EQ(gauge.Color(), clWindow);
-    EXPECT_EQ(gauge.MinValue(), 0);
-    EXPECT_EQ(gauge.MaxValue(), 100);
-    EXPECT_EQ(gauge.Progress(), 0);
-    EXPECT_EQ(gauge.size(), QSize(100, 100));
-    EXPECT_EQ(gauge.focusPolicy(), Qt::NoFocus);
-}
-
 TEST(GaugePixels, MainWindowAtQuarter) {
     TGauge gauge;
     MakeMainWindowGauge(gauge);
