@@ -2,7 +2,6 @@
 
 #include <QPaintEvent>
 #include <QPainter>
-#include <QResizeEvent>
 #include <algorithm>
 
 TCustomAxisPanel::TCustomAxisPanel(QWidget* parent)
@@ -269,9 +268,4 @@ void TCustomAxisPanel::paintEvent(QPaintEvent* event) {
     if (redrawn && event->rect() != rect()) {
         update(); // a fresh image reached only part of the screen: show the rest as well
     }
-}
-
-void TCustomAxisPanel::resizeEvent(QResizeEvent* event) {
-    dirty_ = true;
-    TCustomPanel::resizeEvent(event);
 }

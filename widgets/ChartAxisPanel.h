@@ -119,7 +119,6 @@ protected:
     virtual void DrawBackWall(QPainter& painter, const chart::TPixelRect& plot);
 
     void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

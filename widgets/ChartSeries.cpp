@@ -273,7 +273,8 @@ void TCustomSeries::Draw(QPainter& painter, const TCustomChartAxis& horizAxis,
         painter.setClipRect(QRect(plot.left, plot.top, plot.Width(), plot.Height()));
     }
     painter.setBrush(Qt::NoBrush);
-    QPen pen(Qt::black, linePen_.Width(), Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    // A square cap covers both end pixels; a flat one would drop one end, chosen by direction.
+    QPen pen(Qt::black, linePen_.Width(), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
     pen.setCosmetic(linePen_.Width() <= 1);
     TColor penColor = clNone;
     for (const TSeriesSegment& segment : segments) {
