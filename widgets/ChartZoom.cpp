@@ -19,9 +19,12 @@ bool TCustomAxisPanel::PressQualifies(QPoint point) const {
     if (anyActive && chartRect_.Contains(point.x(), point.y())) {
         return true;
     }
-    for (const auto& series : series_) {
-        if (series->Active() && series->Clicked(point.x(), point.y())) {
-            return true;
+    // Clipped series show nothing outside the plot rectangle, so a press there is not on them.
+    if (!clipPoints_) {
+        for (const auto& series : series_) {
+            if (series->Active() && series->Clicked(point.x(), point.y())) {
+                return true;
+            }
         }
     }
     for (const TChartAxis* axis : AxesList()) {
