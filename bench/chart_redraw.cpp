@@ -1,0 +1,68 @@
+// Full redraw of the main window's chart (601 x 153, both axes 0 ... 20, a sweep of 202 points)
+// into its off-screen image.
+#include "platform/ui/Application.h"
+#include "widgets/Chart.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void ConfigureLikeMainWindow(TChart& chart, TLineSeries*& series) {
+    chart.resize(601, 153);
+    chart.SetColor(clBlack);
+    chart.BackWall().Brush().SetColor(clWhite);
+    chart.BackWall().Brush().SetStyle(bsClear);
+    chart.SetMarginBottom(0);
+    chart.SetMarginLeft(0);
+    chart.SetMarginRight(0);
+    chart.SetMarginTop(5);
+    chart.Title().SetText(QStringLiteral("TChart"));
+    chart.Title().SetVisible(false);
+    chart.Legend().SetVisible(false);
+    chart.SetView3D(false);
+    series = &chart.AddSeries<TLineSeries>();
+    series->SetSeriesColor(clRed);
+    series->Pointer().SetVisible(false);
+    chart.LeftAxis().SetAutomatic(false);
+    chart.LeftAxis().SetAxisRange(0.0, 20.0);
+    chart.BottomAxis().SetAutomatic(false);
+    chart.BottomAxis().SetAxisRange(0.0, 20.0);
+}
+
+void BM_ChartFullRedraw202Points(benchmark::State& state) {
+    TChart chart;
+    TLineSeries* series = nullptr;
+    ConfigureLikeMainWindow(chart, series);
+    double level = 1.0;
+    for (int index = 0; index <= 201; ++index) {
+        if (index % 20 == 0) {
+            level = level == 1.0 ? 11.0 : 1.0; // a flip every 20 samples
+        }
+        series->InsertPoint(static_cast<double>(static_cast<long double>(index) * 0.1L), level,
+                            QString(), clLime);
+    }
+    chart.UpdateOffscreenImage(); // the image exists before timing
+    for (auto _ : state) {
+        chart.RequestRepaint();
+        chart.UpdateOffscreenImage();
+        benchmark::DoNotOptimize(chart.OffscreenImage().constBits());
+    }
+    state.counters["redraws"] = chart.RedrawCount();
+}
+BENCHMARK(BM_ChartFullRedraw202Points)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(15)
+    ->ReportAggregatesOnly(true);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ui::InitApplication();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,271 @@
+#include "widgets/ChartAxisPanel.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <algorithm>
+
+TCustomAxisPanel::TCustomAxisPanel(QWidget* parent)
+    : TCustomPanel(parent), bottomAxis_(std::make_unique<TChartAxis>(this, true, false)),
+      topAxis_(std::make_unique<TChartAxis>(this, true, true)),
+      leftAxis_(std::make_unique<TChartAxis>(this, false, false)),
+      rightAxis_(std::make_unique<TChartAxis>(this, false, true)),
+      depthAxis_(std::make_unique<TChartAxis>(this, false, false)) {
+    // Every paint copies the whole image: no background erase, no system background.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAutoFillBackground(false);
+    setFocusPolicy(Qt::NoFocus);
+    depthAxis_->SetVisible(false);
+}
+
+TCustomAxisPanel::~TCustomAxisPanel() {
+    destroying_ = true;
+}
+
+std::array<TChartAxis*, 5> TCustomAxisPanel::AxesList() const {
+    return {bottomAxis_.get(), topAxis_.get(), leftAxis_.get(), rightAxis_.get(), depthAxis_.get()};
+}
+
+TChartSeries& TCustomAxisPanel::AddSeries(std::unique_ptr<TChartSeries> series) {
+    series->SetParentChart(this);
+    series_.push_back(std::move(series));
+    RequestRepaint();
+    return *series_.back();
+}
+
+TChartAxis& TCustomAxisPanel::HorizAxisOf(const TChartSeries& series) const {
+    return series.HorizAxis() == aTopAxis ? *topAxis_ : *bottomAxis_;
+}
+
+TChartAxis& TCustomAxisPanel::VertAxisOf(const TChartSeries& series) const {
+    return series.VertAxis() == aRightAxis ? *rightAxis_ : *leftAxis_;
+}
+
+bool TCustomAxisPanel::SeriesUses(const TChartSeries& series, const TChartAxis& axis) const {
+    return &HorizAxisOf(series) == &axis || &VertAxisOf(series) == &axis;
+}
+
+namespace {
+
+template <class T> bool Change(T& field, T value) {
+    if (field == value) {
+        return false;
+    }
+    field = value;
+    return true;
+}
+
+} // namespace
+
+void TCustomAxisPanel::SetView3D(bool view3D) {
+    if (Change(view3D_, view3D)) {
+        RequestRepaint();
+    }
+}
+
+void TCustomAxisPanel::SetAxisVisible(bool visible) {
+    if (Change(axisVisible_, visible)) {
+        RequestRepaint();
+    }
+}
+
+void TCustomAxisPanel::SetClipPoints(bool clip) {
+    if (Change(clipPoints_, clip)) {
+        RequestRepaint();
+    }
+}
+
+void TCustomAxisPanel::SetMarginLeft(int percent) {
+    if (Change(marginLeft_, percent)) {
+        RequestRepaint();
+    }
+}
+
+void TCustomAxisPanel::SetMarginTop(int percent) {
+    if (Change(marginTop_, percent)) {
+        RequestRepaint();
+    }
+}
+
+void TCustomAxisPanel::SetMarginRight(int percent) {
+    if (Change(marginRight_, percent)) {
+        RequestRepaint();
+    }
+}
+
+void TCustomAxisPanel::SetMarginBottom(int percent) {
+    if (Change(marginBottom_, percent)) {
+        RequestRepaint();
+    }
+}
+
+void TCustomAxisPanel::RequestRepaint() {
+    dirty_ = true;
+    if (!constructing_ && !destroying_) {
+        update();
+    }
+}
+
+bool TCustomAxisPanel::IsAxisDrawn(const TChartAxis& axis) const {
+    if (!axisVisible_ || !axis.Visible() || &axis == depthAxis_.get()) {
+        return false;
+    }
+    return std::any_of(series_.begin(), series_.end(), [&](const auto& series) {
+        return series->Active() && SeriesUses(*series, axis);
+    });
+}
+
+TAxisLabelStyle TCustomAxisPanel::EffectiveLabelStyle(const TChartAxis& axis) const {
+    if (axis.LabelStyle() != talAuto) {
+        return axis.LabelStyle();
+    }
+    bool used = false;
+    for (const auto& series : series_) {
+        if (!series->Active() || !SeriesUses(*series, axis)) {
+            continue;
+        }
+        used = true;
+        if (!series->Label(0).isEmpty()) {
+            return talText;
+        }
+    }
+    return used ? talValue : talNone;
+}
+
+std::vector<std::pair<double, QString>> TCustomAxisPanel::TextLabels(const TChartAxis& axis) const {
+    std::vector<std::pair<double, QString>> labels;
+    for (const auto& series : series_) {
+        if (!series->Active() || !SeriesUses(*series, axis)) {
+            continue;
+        }
+        const TChartValueList& values = axis.Horizontal() ? series->XValues() : series->YValues();
+        for (int i = 0; i < series->Count(); ++i) {
+            QString text = series->Label(i);
+            if (!text.isEmpty()) {
+                labels.emplace_back(values.Value(i), std::move(text));
+            }
+        }
+    }
+    return labels;
+}
+
+void TCustomAxisPanel::AdjustAxisRanges() {
+    for (TChartAxis* axis : AxesList()) {
+        bool hasData = false;
+        double low = 0.0;
+        double high = 0.0;
+        for (const auto& series : series_) {
+            if (!series->Active() || !SeriesUses(*series, *axis) || series->Count() == 0) {
+                continue;
+            }
+            const TChartValueList& values =
+                axis->Horizontal() ? series->XValues() : series->YValues();
+            const double seriesLow = values.MinValue();
+            const double seriesHigh = values.MaxValue();
+            low = hasData ? std::min(low, seriesLow) : seriesLow;
+            high = hasData ? std::max(high, seriesHigh) : seriesHigh;
+            hasData = true;
+        }
+        axis->AdjustAutomaticRange(hasData, low, high);
+    }
+}
+
+void TCustomAxisPanel::DrawTitles(QPainter&, chart::TPixelRect&) {}
+
+void TCustomAxisPanel::DrawBackWall(QPainter&, const chart::TPixelRect&) {}
+
+void TCustomAxisPanel::Redraw() {
+    if (image_.size() != size()) {
+        image_ = QImage(size(), QImage::Format_RGB32);
+    }
+    if (image_.isNull()) {
+        return; // an empty control has nothing to draw
+    }
+    QPainter painter(&image_);
+    const int width = image_.width();
+    const int height = image_.height();
+
+    chart::TPixelRect plot = chart::PlotRectFirstCut(width, height, BorderWidth(), marginLeft_,
+                                                     marginTop_, marginRight_, marginBottom_);
+    painter.fillRect(0, 0, width, height, ColorToQColor(Color()));
+    DrawPanelFrame(painter, QRect(0, 0, width, height));
+    DrawTitles(painter, plot);
+
+    // Layout: ranges, then each drawn axis takes its bands in list order, then the spans.
+    AdjustAxisRanges();
+    const std::array<TChartAxis*, 5> axes = AxesList();
+    std::array<bool, 5> drawn{};
+    std::array<TAxisLabelStyle, 5> styles{};
+    std::array<std::vector<std::pair<double, QString>>, 5> textLabels;
+    for (std::size_t i = 0; i < axes.size(); ++i) {
+        drawn[i] = IsAxisDrawn(*axes[i]);
+        if (!drawn[i]) {
+            continue;
+        }
+        styles[i] = EffectiveLabelStyle(*axes[i]);
+        std::vector<QString> texts;
+        if (styles[i] == talText || styles[i] == talMark) {
+            textLabels[i] = TextLabels(*axes[i]);
+            for (const auto& label : textLabels[i]) {
+                texts.push_back(label.second);
+            }
+        }
+        axes[i]->TakeBand(plot, styles[i], texts);
+    }
+    for (TChartAxis* axis : axes) {
+        axis->CalcSpan(plot);
+    }
+    chartRect_ = plot;
+
+    DrawBackWall(painter, plot);
+    for (std::size_t i = 0; i < axes.size(); ++i) {
+        if (drawn[i]) {
+            axes[i]->Draw(painter, plot, styles[i], textLabels[i]);
+        }
+    }
+    for (const auto& series : series_) {
+        if (series->Active()) {
+            series->Draw(painter, HorizAxisOf(*series), VertAxisOf(*series), plot, clipPoints_);
+        }
+    }
+    ++redrawCount_;
+}
+
+void TCustomAxisPanel::UpdateOffscreenImage() {
+    if (dirty_ || image_.size() != size()) {
+        Redraw();
+        dirty_ = false;
+    }
+}
+
+void TCustomAxisPanel::paintEvent(QPaintEvent* event) {
+    const bool redrawn = dirty_ || image_.size() != size();
+    UpdateOffscreenImage();
+    QPainter painter(this);
+    painter.drawImage(0, 0, image_);
+    if (!xorBands_.empty()) {
+        // The rubber band: combined with what is on the screen by not-xor, so drawing the same
+        // outline again restores the pixels.
+        QColor bandColor = ColorToQColor(Color());
+        if (bandColor == QColor(Qt::white)) {
+            bandColor = Qt::black;
+        }
+        painter.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
+        for (const QRect& band : xorBands_) {
+            // Four disjoint pieces so that no pixel is combined twice.
+            painter.fillRect(band.left(), band.top(), band.width(), 1, bandColor);
+            if (band.height() > 1) {
+                painter.fillRect(band.left(), band.bottom(), band.width(), 1, bandColor);
+            }
+            if (band.height() > 2) {
+                painter.fillRect(band.left(), band.top() + 1, 1, band.height() - 2, bandColor);
+                if (band.width() > 1) {
+                    painter.fillRect(band.right(), band.top() + 1, 1, band.height() - 2, bandColor);
+                }
+            }
+        }
+    }
+    if (redrawn && event->rect() != rect()) {
+        update(); // a fresh image reached only part of the screen: show the rest as well
+    }
+}

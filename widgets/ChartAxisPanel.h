@@ -1,0 +1,188 @@
+#pragma once
+
+// The panel with axes and series: the chart's layout and complete 2D painting into an
+// off-screen image, and the mouse zoom, panning and wheel shift.
+
+#include "widgets/ChartAxis.h"
+#include "widgets/ChartNumerics.h"
+#include "widgets/ChartSeries.h"
+#include "widgets/CustomPanel.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+enum TPanningMode : std::uint8_t { pmNone, pmHorizontal, pmVertical, pmBoth };
+
+class TCustomAxisPanel : public TCustomPanel {
+    Q_OBJECT
+public:
+    // Zoom rectangles smaller than this in either direction do nothing.
+    static constexpr int kMinimumZoomPixels = 16;
+    // Share of the vertical range one wheel step shifts.
+    static constexpr double kWheelShift = 0.03;
+
+    explicit TCustomAxisPanel(QWidget* parent = nullptr);
+    ~TCustomAxisPanel() override;
+
+    // Axes.
+    TChartAxis& BottomAxis() { return *bottomAxis_; }
+    TChartAxis& TopAxis() { return *topAxis_; }
+    TChartAxis& LeftAxis() { return *leftAxis_; }
+    TChartAxis& RightAxis() { return *rightAxis_; }
+    TChartAxis& DepthAxis() { return *depthAxis_; }
+    // Bottom, top, left, right, depth.
+    std::array<TChartAxis*, 5> AxesList() const;
+
+    // Series. The chart owns the series it is given.
+    TChartSeries& AddSeries(std::unique_ptr<TChartSeries> series);
+    template <class Series> Series& AddSeries() {
+        auto series = std::make_unique<Series>();
+        Series& result = *series;
+        AddSeries(std::move(series));
+        return result;
+    }
+    int SeriesCount() const { return static_cast<int>(series_.size()); }
+    TChartSeries& Series(int index) { return *series_.at(static_cast<std::size_t>(index)); }
+    // The axis a series is plotted against.
+    TChartAxis& HorizAxisOf(const TChartSeries& series) const;
+    TChartAxis& VertAxisOf(const TChartSeries& series) const;
+
+    // Settings.
+    bool View3D() const { return view3D_; }
+    void SetView3D(bool view3D);
+    bool AxisVisible() const { return axisVisible_; }
+    void SetAxisVisible(bool visible);
+    bool ClipPoints() const { return clipPoints_; }
+    void SetClipPoints(bool clip);
+    int MarginLeft() const { return marginLeft_; }
+    void SetMarginLeft(int percent);
+    int MarginTop() const { return marginTop_; }
+    void SetMarginTop(int percent);
+    int MarginRight() const { return marginRight_; }
+    void SetMarginRight(int percent);
+    int MarginBottom() const { return marginBottom_; }
+    void SetMarginBottom(int percent);
+    bool AllowZoom() const { return allowZoom_; }
+    void SetAllowZoom(bool allow) { allowZoom_ = allow; }
+    TPanningMode AllowPanning() const { return allowPanning_; }
+    void SetAllowPanning(TPanningMode mode) { allowPanning_ = mode; }
+
+    // While loading stored settings the axes take their values unchecked.
+    bool Loading() const { return loading_; }
+    void SetLoading(bool loading) { loading_ = loading; }
+    bool Destroying() const { return destroying_; }
+
+    // Marks the off-screen image dirty and invalidates the whole control; many requests before
+    // the next paint cost one redraw. Suppressed while the chart is being constructed.
+    void RequestRepaint() override;
+
+    // The plot rectangle of the last paint.
+    const chart::TPixelRect& ChartRect() const { return chartRect_; }
+    // An axis is drawn when axes are visible, it is visible and an active series uses it.
+    bool IsAxisDrawn(const TChartAxis& axis) const;
+    // The label style an axis draws with (talAuto resolved).
+    TAxisLabelStyle EffectiveLabelStyle(const TChartAxis& axis) const;
+
+    // The off-screen image, its dirty flag and how many times it was redrawn.
+    const QImage& OffscreenImage() const { return image_; }
+    bool Dirty() const { return dirty_; }
+    int RedrawCount() const { return redrawCount_; }
+    // Brings the off-screen image up to date the way a paint does, without showing it.
+    void UpdateOffscreenImage();
+
+    // Zoom and panning.
+    // Zooms into the pixels from rect's top-left corner to (left + width, top + height): the
+    // horizontal axes get the values at its left and right edges, the vertical ones those at
+    // its bottom and top edges.
+    void ZoomRect(const QRect& rect);
+    // Restores the scales saved by the first zoom or panning move, if they are not in force.
+    void UndoZoom();
+    bool ScalesInForce() const { return scalesInForce_; }
+    bool Zooming() const { return zoom_.active; }
+    bool Panning() const { return panning_.active; }
+    // The not-xor outlines currently shown over the image (the zoom rubber band).
+    const std::vector<QRect>& RubberBands() const { return xorBands_; }
+
+protected:
+    // Ends construction: from now on repaint requests invalidate the control.
+    void EndConstruction() { constructing_ = false; }
+    void BeginDestruction() { destroying_ = true; }
+
+    // Titles and legend; they may take space from the plot rectangle.
+    virtual void DrawTitles(QPainter& painter, chart::TPixelRect& plot);
+    // The frame behind the plot.
+    virtual void DrawBackWall(QPainter& painter, const chart::TPixelRect& plot);
+
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    struct TDrag {
+        bool active = false;
+        QPoint start;
+        QPoint end;
+    };
+    struct TSavedScale {
+        bool automatic = true;
+        bool automaticMinimum = true;
+        bool automaticMaximum = true;
+        double minimum = 0.0;
+        double maximum = 0.0;
+    };
+
+    void Redraw();
+    void AdjustAxisRanges();
+    std::vector<std::pair<double, QString>> TextLabels(const TChartAxis& axis) const;
+    bool SeriesUses(const TChartSeries& series, const TChartAxis& axis) const;
+
+    bool PressQualifies(QPoint point) const;
+    void SaveScales();
+    // Shows or takes back the not-xor outline of a rectangle: the same outline twice cancels.
+    void ToggleRubberBand(const QRect& rect);
+    QRect ZoomBand() const;
+    void EndZoomDrag(QPoint point);
+    void PanTo(QPoint point);
+    void ShiftVertical(double fraction);
+
+    std::unique_ptr<TChartAxis> bottomAxis_;
+    std::unique_ptr<TChartAxis> topAxis_;
+    std::unique_ptr<TChartAxis> leftAxis_;
+    std::unique_ptr<TChartAxis> rightAxis_;
+    std::unique_ptr<TChartAxis> depthAxis_;
+    std::vector<std::unique_ptr<TChartSeries>> series_;
+
+    bool view3D_ = true;
+    bool axisVisible_ = true;
+    bool clipPoints_ = true;
+    int marginLeft_ = 3;
+    int marginTop_ = 4;
+    int marginRight_ = 3;
+    int marginBottom_ = 4;
+    bool allowZoom_ = true;
+    TPanningMode allowPanning_ = pmBoth;
+
+    bool constructing_ = true;
+    bool destroying_ = false;
+    bool loading_ = false;
+
+    QImage image_;
+    bool dirty_ = true;
+    int redrawCount_ = 0;
+    chart::TPixelRect chartRect_;
+
+    TDrag zoom_;
+    TDrag panning_;
+    std::array<TSavedScale, 4> savedScales_{};
+    bool scalesInForce_ = true;
+    std::vector<QRect> xorBands_;
+    int wheelRemainder_ = 0;
+};

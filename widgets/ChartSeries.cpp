@@ -1,0 +1,304 @@
+#include "widgets/ChartSeries.h"
+
+#include "widgets/ChartAxis.h"
+#include "widgets/ChartAxisPanel.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Pixel positions beyond this are not drawn.
+constexpr int kPixelLimit = 32766;
+// How close to a drawn piece a press counts as on the line.
+constexpr double kClickTolerance = 3.0;
+
+bool OutsidePixelLimit(int pixel) {
+    return pixel < -kPixelLimit || pixel > kPixelLimit;
+}
+
+double DistanceToSegment(const QPoint& p, const QPoint& a, const QPoint& b) {
+    const double dx = b.x() - a.x();
+    const double dy = b.y() - a.y();
+    const double lengthSquared = dx * dx + dy * dy;
+    double t = 0.0;
+    if (lengthSquared > 0.0) {
+        t = std::clamp(((p.x() - a.x()) * dx + (p.y() - a.y()) * dy) / lengthSquared, 0.0, 1.0);
+    }
+    return std::hypot(p.x() - (a.x() + t * dx), p.y() - (a.y() + t * dy));
+}
+
+} // namespace
+
+// ---- TChartValueList -------------------------------------------------------------------
+
+void TChartValueList::SetOrder(TChartListOrder order) {
+    order_ = order;
+}
+
+void TChartValueList::SetMultiplier(double multiplier) {
+    if (multiplier_ == multiplier) {
+        return;
+    }
+    multiplier_ = multiplier;
+    if (onChange_) {
+        onChange_();
+    }
+}
+
+double TChartValueList::MinValue() const {
+    if (values_.empty()) {
+        return 0.0;
+    }
+    double result = Value(0);
+    for (int i = 1; i < Count(); ++i) {
+        result = std::min(result, Value(i));
+    }
+    return result;
+}
+
+double TChartValueList::MaxValue() const {
+    if (values_.empty()) {
+        return 0.0;
+    }
+    double result = Value(0);
+    for (int i = 1; i < Count(); ++i) {
+        result = std::max(result, Value(i));
+    }
+    return result;
+}
+
+int TChartValueList::AddOrdered(double value) {
+    const std::size_t index = chart::OrderedInsertIndex(values_, value, order_);
+    values_.insert(values_.begin() + static_cast<std::ptrdiff_t>(index), value);
+    return static_cast<int>(index);
+}
+
+void TChartValueList::Insert(int index, double value) {
+    values_.insert(values_.begin() + index, value);
+}
+
+// ---- TChartSeries ----------------------------------------------------------------------
+
+TChartSeries::TChartSeries()
+    : xValues_(QStringLiteral("X"), loAscending, [this] { RequestRepaint(); }),
+      yValues_(QStringLiteral("Y"), loNone, [this] { RequestRepaint(); }) {}
+
+void TChartSeries::RequestRepaint() const {
+    if (chart_ != nullptr) {
+        chart_->RequestRepaint();
+    }
+}
+
+namespace {
+
+template <class T> bool Change(T& field, T value) {
+    if (field == value) {
+        return false;
+    }
+    field = value;
+    return true;
+}
+
+} // namespace
+
+void TChartSeries::SetActive(bool active) {
+    if (Change(active_, active)) {
+        RequestRepaint();
+    }
+}
+
+void TChartSeries::SetSeriesColor(TColor color) {
+    if (Change(seriesColor_, color)) {
+        RequestRepaint();
+    }
+}
+
+void TChartSeries::SetColorEachPoint(bool colorEachPoint) {
+    if (Change(colorEachPoint_, colorEachPoint)) {
+        RequestRepaint();
+    }
+}
+
+void TChartSeries::SetHorizAxis(THorizAxis axis) {
+    if (Change(horizAxis_, axis)) {
+        RequestRepaint();
+    }
+}
+
+void TChartSeries::SetVertAxis(TVertAxis axis) {
+    if (Change(vertAxis_, axis)) {
+        RequestRepaint();
+    }
+}
+
+int TChartSeries::InsertPoint(double x, double y, const QString& label, TColor color) {
+    const int index = xValues_.AddOrdered(x);
+    yValues_.Insert(index, y);
+    colors_.insert(colors_.begin() + index, color);
+    labels_.insert(labels_.begin() + index,
+                   label.isEmpty() ? std::nullopt : std::optional<QString>(label));
+    if (active_) {
+        RequestRepaint();
+    }
+    return index;
+}
+
+void TChartSeries::ClearPoints() {
+    xValues_.Clear();
+    yValues_.Clear();
+    colors_.clear();
+    labels_.clear();
+    if (active_ && chart_ != nullptr && !chart_->Destroying()) {
+        RequestRepaint();
+    }
+}
+
+TColor TChartSeries::ValueColor(int index) const {
+    if (index < 0 || index >= static_cast<int>(colors_.size())) {
+        return seriesColor_;
+    }
+    const TColor color = colors_[static_cast<std::size_t>(index)];
+    return color == clDefaultColor ? seriesColor_ : color;
+}
+
+QString TChartSeries::Label(int index) const {
+    if (index < 0 || index >= static_cast<int>(labels_.size())) {
+        return {};
+    }
+    return labels_[static_cast<std::size_t>(index)].value_or(QString());
+}
+
+// ---- TCustomSeries ---------------------------------------------------------------------
+
+TCustomSeries::TCustomSeries()
+    : pointer_([this] { RequestRepaint(); }), linePen_([this] { RequestRepaint(); }) {}
+
+void TCustomSeries::SetStairs(bool stairs) {
+    if (Change(stairs_, stairs)) {
+        RequestRepaint();
+    }
+}
+
+const std::vector<TSeriesSegment>& TCustomSeries::CalcSegments(const TCustomChartAxis& horizAxis,
+                                                               const TCustomChartAxis& vertAxis,
+                                                               const chart::TPixelRect& plot) {
+    lastSegments_.clear();
+    const chart::TAxisScale horizontal = horizAxis.Scale();
+    const chart::TAxisScale vertical = vertAxis.Scale();
+    const TChartValueList& xs = XValues();
+    const TChartValueList& ys = YValues();
+
+    chart::TVisibleRange range;
+    if (Count() > 0) {
+        range = chart::VisiblePoints(xs.Stored(), xs.Multiplier(), xs.Order() != loNone,
+                                     horizontal.PixelToValue(plot.left),
+                                     horizontal.PixelToValue(plot.right));
+    }
+    SetVisibleRange(range);
+    if (range.first < 0) {
+        return lastSegments_;
+    }
+
+    const auto addSegment = [this](QPoint from, QPoint to, TColor color) {
+        if (to == from || color == clNone) {
+            return;
+        }
+        if (stairs_) {
+            const QPoint corner(to.x(), from.y());
+            if (corner != from) {
+                lastSegments_.push_back({from, corner, color});
+            }
+            if (to != corner) {
+                lastSegments_.push_back({corner, to, color});
+            }
+        } else {
+            lastSegments_.push_back({from, to, color});
+        }
+    };
+
+    TColor previousColor = clNone;
+    QPoint previous;
+    bool hasPrevious = false;
+    for (int i = range.first; i <= range.last; ++i) {
+        const TColor color = ValueColor(i);
+        const QPoint point(horizontal.ValueToPixel(xs.Value(i)),
+                           vertical.ValueToPixel(ys.Value(i)));
+        if (OutsidePixelLimit(point.x()) || OutsidePixelLimit(point.y())) {
+            previousColor = color;
+            continue;
+        }
+        if (previousColor == clNone) {
+            previous = point;
+            hasPrevious = true;
+        }
+        if (i == range.first) {
+            if (i > 0) {
+                // Carry the line in from the plot's left edge.
+                const double x0 = xs.Value(i - 1);
+                const double y0 = ys.Value(i - 1);
+                double yAtLeft = y0;
+                if (!stairs_) {
+                    const double xLeft = horizontal.PixelToValue(plot.left);
+                    const double dx = xs.Value(i) - x0;
+                    if (dx != 0.0) {
+                        yAtLeft = y0 + (ys.Value(i) - y0) * (xLeft - x0) / dx;
+                    }
+                }
+                previous = QPoint(plot.left, vertical.ValueToPixel(yAtLeft));
+                hasPrevious = true;
+                if (ValueColor(i - 1) != clNone) {
+                    addSegment(previous, point, color);
+                }
+            }
+        } else if (hasPrevious) {
+            addSegment(previous, point, color);
+        }
+        previous = point;
+        hasPrevious = true;
+        previousColor = color;
+    }
+    return lastSegments_;
+}
+
+void TCustomSeries::Draw(QPainter& painter, const TCustomChartAxis& horizAxis,
+                         const TCustomChartAxis& vertAxis, const chart::TPixelRect& plot,
+                         bool clip) {
+    const std::vector<TSeriesSegment>& segments = CalcSegments(horizAxis, vertAxis, plot);
+    if (segments.empty() || !linePen_.Draws()) {
+        return;
+    }
+    if (clip) {
+        painter.setClipRect(QRect(plot.left, plot.top, plot.Width(), plot.Height()));
+    }
+    painter.setBrush(Qt::NoBrush);
+    // A square cap covers both end pixels; a flat one would drop one end, chosen by direction.
+    QPen pen(Qt::black, linePen_.Width(), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+    pen.setCosmetic(linePen_.Width() <= 1);
+    TColor penColor = clNone;
+    for (const TSeriesSegment& segment : segments) {
+        if (segment.color != penColor) {
+            penColor = segment.color;
+            pen.setColor(ChartColorToQColor(penColor, linePen_.Color()));
+            painter.setPen(pen);
+        }
+        painter.drawLine(segment.from, segment.to);
+    }
+    if (clip) {
+        painter.setClipping(false);
+    }
+}
+
+bool TCustomSeries::Clicked(int x, int y) const {
+    const QPoint point(x, y);
+    return std::any_of(lastSegments_.begin(), lastSegments_.end(), [&](const TSeriesSegment& s) {
+        return DistanceToSegment(point, s.from, s.to) <= kClickTolerance;
+    });
+}
+
+// ---- TLineSeries -----------------------------------------------------------------------
+
+TLineSeries::TLineSeries() {
+    pointer_.SetVisible(false);
+}
