@@ -1,20 +1,19 @@
 #include "app/Main.h"
 
 #include "platform/ui/Application.h"
-#include "serial/BCPort.h"
 #include "platform/ui/FormatSettings.h"
 #include "platform/ui/TButton.h"
 #include "platform/ui/TComboBox.h"
 #include "platform/ui/TEdit.h"
 #include "platform/ui/TTimer.h"
 #include "platform/ui/TTrackBar.h"
+#include "serial/BCPort.h"
+#include "widgets/Chart.h"
+#include "widgets/ChartSeries.h"
 #include "widgets/Gauges.h"
 #include "widgets/Spin.h"
 
 #include <QComboBox>
-#include <algorithm>
-#include <cmath>
-#include <cstdint>
 #include <QDateTime>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -25,6 +24,9 @@
 #include <QShowEvent>
 #include <QSlider>
 #include <QStyle>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -211,6 +213,18 @@ void TMainForm::CreateControls() {
     btnDisconnect = PlaceButton(GroupBox8, QStringLiteral("СТОП"), 24, 8, 16, 81, 49);
     btnDisconnect->setEnabled(false);
 
+    Chart1 = Place<TChart>(Panel1, 8, 360, 601, 153);
+    Chart1->SetColor(clBlack);
+    Chart1->SetMarginTop(5);
+    Chart1->SetMarginLeft(0);
+    Chart1->SetMarginRight(0);
+    Chart1->SetMarginBottom(0);
+    Chart1->Title().SetVisible(false);
+    Chart1->Legend().SetVisible(false);
+    Chart1->SetView3D(false);
+    Series1 = &Chart1->AddSeries<TLineSeries>();
+    Series1->SetSeriesColor(clRed);
+
     for (ui::TButton* button : {btnConnect, btnDisconnect, Button13, Button14})
         SetControlColors(button, clBtnFace, clWindowText);
 
@@ -259,6 +273,7 @@ void TMainForm::CreateTimers() {
     Timer2 = makeTimer(100, true, &TMainForm::Timer2Timer);
     Timer3 = makeTimer(1000, true, &TMainForm::Timer3Timer);
     Timer4 = makeTimer(10, false, &TMainForm::Timer4Timer);
+    Timer5 = makeTimer(1, false, &TMainForm::Timer5Timer);
 }
 
 QList<QWidget*> TMainForm::TabOrder() const {
@@ -272,6 +287,10 @@ void TMainForm::FormCreate() {
     cbPort->SetItems(ports);
     cbPort->SetItemIndex(0);
     cbBaudRate->SetItemIndex(3);
+    Chart1->LeftAxis().SetAutomatic(false);
+    Chart1->LeftAxis().SetAxisRange(0.0, 20.0);
+    Chart1->BottomAxis().SetAutomatic(false);
+    Chart1->BottomAxis().SetAxisRange(0.0, 20.0);
     PulseLevel = 1.0;
 }
 
@@ -291,8 +310,8 @@ void TMainForm::btnConnectClick() {
     RemainingSeconds = static_cast<double>(SpinEdit2->Value());
     // A value read without clamping can exceed what the gauge holds: saturate.
     const auto maximum = static_cast<std::int64_t>(std::nearbyint(RemainingSeconds)) * 10;
-    Gauge1->SetMaxValue(static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(maximum, INT32_MIN, INT32_MAX)));
+    Gauge1->SetMaxValue(
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(maximum, INT32_MIN, INT32_MAX)));
     Timer2->SetEnabled(true);
     Timer4->SetEnabled(true);
     Timer5->SetEnabled(true);
@@ -343,8 +362,12 @@ void TMainForm::Timer1Timer() {
         BComPort1->WriteStr(Edit1->Text());
     } catch (const EComPort&) {
         // A port that cannot be written any more ends the run as STOP does, so the operator
-        // gets one error box and an idle window rather than a box on every tick.
-        ui::RunHandler([this] { btnDisconnectClick(); });
+        // gets one error box and an idle window rather than a box on every tick. The write
+        // error is the one reported, also when closing the failed device fails as well.
+        try {
+            btnDisconnectClick();
+        } catch (const EComPort&) {
+        }
         throw;
     }
 }
@@ -376,6 +399,21 @@ void TMainForm::Timer4Timer() {
     PulseLevel = PulseLevel + 10.0;
     if (PulseLevel > 11.0)
         PulseLevel = 1.0;
+}
+
+void TMainForm::Timer5Timer() {
+    // Flip period after each sweep, by frequency index 4, 3, 2, 1, 0.
+    static constexpr int kFlipIntervals[] = {500, 400, 300, 200, 100};
+    SampleIndex = SampleIndex + 1;
+    const long double x = static_cast<long double>(SampleIndex) * 0.1L;
+    Series1->InsertPoint(static_cast<double>(x), PulseLevel, QString(), clLime);
+    if (SampleIndex <= 200)
+        return;
+    Series1->ClearPoints();
+    SampleIndex = -1;
+    const int index = cbBaudRate->ItemIndex();
+    if (index >= 0 && index <= 4)
+        Timer4->SetInterval(kFlipIntervals[index]);
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

@@ -8,6 +8,8 @@ class QGroupBox;
 class QLabel;
 
 class TBComPort;
+class TChart;
+class TLineSeries;
 class TGauge;
 class TSpinEdit;
 
@@ -55,6 +57,8 @@ public:
     ui::TButton* Button14 = nullptr;
     QGroupBox* GroupBox8 = nullptr;
     ui::TButton* btnDisconnect = nullptr;
+    TChart* Chart1 = nullptr;
+    TLineSeries* Series1 = nullptr;
 
     TBComPort* BComPort1 = nullptr;
 
@@ -85,6 +89,7 @@ public:
     // Clock and pulse preview.
     void Timer3Timer();
     void Timer4Timer();
+    void Timer5Timer();
 
 protected:
     void showEvent(QShowEvent* event) override;

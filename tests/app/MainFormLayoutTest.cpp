@@ -250,8 +250,11 @@ TEST_F(MainFormStartUp, TimersHaveTheirIntervalsAndStates) {
         ui::TTimer* timer;
         int interval;
         bool enabled;
-    } timers[] = {{f.Timer1, 100, true}, {f.Timer2, 100, true}, {f.Timer3, 1000, true},
-                  {f.Timer4, 10, false}, {f.Timer5, 1, false}};
+    } timers[] = {{f.Timer1, 100, true},
+                  {f.Timer2, 100, true},
+                  {f.Timer3, 1000, true},
+                  {f.Timer4, 10, false},
+                  {f.Timer5, 1, false}};
     for (const auto& t : timers) {
         EXPECT_EQ(t.timer->Interval(), t.interval);
         EXPECT_EQ(t.timer->Enabled(), t.enabled);

@@ -1,6 +1,7 @@
 #include "tests/app/WindowFixture.h"
 
 #include "platform/ports/PortNames.h"
+#include "platform/ui/Application.h"
 
 #include <QApplication>
 #include <QTest>
@@ -9,6 +10,7 @@ namespace testsupport {
 
 void WindowTest::SetUp() {
     ErrorBoxes::Clear();
+    ui::SetApplicationTitle(QStringLiteral("Генератор сигналов"));
     pty_ = std::make_unique<SerialPty>("ttyV0");
     previousTtyClass_ = ports::TtyClassRoot();
     previousDev_ = ports::DevRoot();
