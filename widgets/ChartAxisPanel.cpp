@@ -27,6 +27,9 @@ std::array<TChartAxis*, 5> TCustomAxisPanel::AxesList() const {
 }
 
 TChartSeries& TCustomAxisPanel::AddSeries(std::unique_ptr<TChartSeries> series) {
+    if (!series) {
+        throw EInvalidOperation("No series to add");
+    }
     series->SetParentChart(this);
     series_.push_back(std::move(series));
     RequestRepaint();

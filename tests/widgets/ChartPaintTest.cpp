@@ -390,3 +390,31 @@ TEST_F(ChartPaint, ManyRequestsOnAShownChartCostOneRedraw) {
     series.ClearPoints();
     EXPECT_TRUE(chart.Dirty());
 }
+
+TEST(ChartPaintRobustness, TinySizesAndExtremeRangesPaintWithoutHarm) {
+    for (const QSize size : {QSize(0, 0), QSize(1, 1), QSize(5, 3), QSize(40, 20)}) {
+        TWindowChart window;
+        window.chart->resize(size);
+        window.series->InsertPoint(1, 1, {}, clLime);
+        window.series->InsertPoint(2, 11, {}, clLime);
+        const QImage image = window.Grab();
+        if (!size.isEmpty()) {
+            EXPECT_EQ(image.size(), size);
+        }
+    }
+    struct Range {
+        double minimum;
+        double maximum;
+    };
+    for (const Range range : {Range{-1e308, 1e308}, Range{0, 1e-300}, Range{1e15, 1e15 + 1},
+                              Range{double(NAN), 5}, Range{-double(INFINITY), double(INFINITY)}}) {
+        TWindowChart window;
+        window.chart->LeftAxis().SetAxisRange(range.minimum, range.maximum);
+        window.chart->BottomAxis().SetAxisRange(range.minimum, range.maximum);
+        for (double value : {0.0, 1e300, -1e300, 1e15, double(NAN)}) {
+            window.series->InsertPoint(value, value, {}, clLime);
+        }
+        const QImage image = window.Grab();
+        EXPECT_EQ(image.size(), QSize(601, 153));
+    }
+}
