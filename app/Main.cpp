@@ -215,15 +215,21 @@ void TMainForm::CreateControls() {
 
     Chart1 = Place<TChart>(Panel1, 8, 360, 601, 153);
     Chart1->SetColor(clBlack);
-    Chart1->SetMarginTop(5);
+    Chart1->BackWall().Brush().SetColor(clWhite);
+    Chart1->BackWall().Brush().SetStyle(bsClear);
+    Chart1->SetMarginBottom(0);
     Chart1->SetMarginLeft(0);
     Chart1->SetMarginRight(0);
-    Chart1->SetMarginBottom(0);
+    Chart1->SetMarginTop(5);
+    Chart1->Title().SetText(QStringLiteral("TChart"));
     Chart1->Title().SetVisible(false);
     Chart1->Legend().SetVisible(false);
     Chart1->SetView3D(false);
     Series1 = &Chart1->AddSeries<TLineSeries>();
     Series1->SetSeriesColor(clRed);
+    Series1->Pointer().SetInflateMargins(true);
+    Series1->Pointer().SetStyle(psRectangle);
+    Series1->Pointer().SetVisible(false);
 
     for (ui::TButton* button : {btnConnect, btnDisconnect, Button13, Button14})
         SetControlColors(button, clBtnFace, clWindowText);
