@@ -179,7 +179,9 @@ public:
         speed_t speed = StandardSpeed(dcb.BaudRate);
         cfsetospeed(&settings, speed != B0 ? speed : B38400);
         cfsetispeed(&settings, speed != B0 ? speed : B38400);
-        if (tcsetattr(fd_, TCSANOW, &settings) != 0)
+        // glibc reports EINVAL when a pseudo-terminal drops PARENB, which every pty does; the
+        // read-back below decides for ptys what counts.
+        if (tcsetattr(fd_, TCSANOW, &settings) != 0 && !(pty_ && errno == EINVAL))
             return Failed(errno);
         if (speed == B0) {
             if (int result = termios2::SetRate(fd_, dcb.BaudRate); result != 0)
