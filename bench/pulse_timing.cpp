@@ -14,7 +14,8 @@
 #include "widgets/Spin.h"
 
 #include <QApplication>
-#include <QTest>
+#include <QEventLoop>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -47,7 +48,14 @@ double Percentile(std::vector<double> values, double p) {
     return values[std::min(values.size() - 1, index == 0 ? 0 : index - 1)];
 }
 
-void Wait(double seconds) { QTest::qWait(static_cast<int>(seconds * 1000)); }
+// Runs the event loop for a while (QTest::qWait sleeps in 10 ms steps, which would delay the
+// window's timers).
+void Wait(double seconds) {
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(seconds * 1000), Qt::PreciseTimer, &loop,
+                       &QEventLoop::quit);
+    loop.exec();
+}
 
 } // namespace
 
@@ -107,9 +115,8 @@ int main(int argc, char** argv) {
         const double idleCpu0 = CpuSeconds();
         const auto idle0 = Clock::now();
         Wait(idleSeconds);
-        const double idleCpu =
-            (CpuSeconds() - idleCpu0) /
-            std::chrono::duration<double>(Clock::now() - idle0).count() * 100.0;
+        const double idleCpu = (CpuSeconds() - idleCpu0) /
+                               std::chrono::duration<double>(Clock::now() - idle0).count() * 100.0;
 
         form.btnConnect->click();
         Wait(0.5);
