@@ -172,7 +172,8 @@ TEST_F(Events, WriteWithoutHandlersMakesOneSynchronizeExchange) {
     Settle(50ms);
     const auto before = ui::SynchronizeCalls();
     EXPECT_EQ(port_->WriteStr("f"), 1);
-    Settle(150ms);
+    EXPECT_TRUE(WaitUntil([&] { return ui::SynchronizeCalls() > before; }));
+    Settle(100ms);
     EXPECT_EQ(ui::SynchronizeCalls(), before + 1);
 }
 
