@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -15,6 +16,8 @@ struct Requests {
     std::condition_variable changed;
     std::deque<std::shared_ptr<detail::Request>> queue;
 };
+
+std::atomic<std::uint64_t> synchronizeCalls{0};
 
 Requests& Pending() {
     static Requests requests;
@@ -48,11 +51,16 @@ void Synchronize(const std::function<void()>& work) {
         work();
         return;
     }
+    ++synchronizeCalls;
     auto request = std::make_shared<detail::Request>();
     request->work = [&work](detail::Request&) { work(); };
     detail::SendRequest(request);
     if (request->error)
         std::rethrow_exception(request->error);
+}
+
+std::uint64_t SynchronizeCalls() {
+    return synchronizeCalls;
 }
 
 int CheckSynchronize() {

@@ -18,6 +18,9 @@ bool IsUIThread();
 // raised again in the caller. Called on the UI thread, it runs the work at once.
 void Synchronize(const std::function<void()>& work);
 
+// How many synchronise calls other threads have made so far (for tests and measurements).
+std::uint64_t SynchronizeCalls();
+
 // Runs the requests that other threads are waiting for. Returns how many it ran.
 int CheckSynchronize();
 

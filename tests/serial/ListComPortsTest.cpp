@@ -61,3 +61,23 @@ TEST_F(ListComPortsTest, UnreadableSourceRaisesAndLeavesTheListAlone) {
 }
 
 } // namespace
+
+namespace {
+
+// The main window's path: list the ports of a built tree, pick one, open it, write.
+TEST(SerialPortTreeTest, ListedPtyOpensUnderItsName) {
+    SerialPortTree tree;
+    tree.AddTty("ttyS1");
+    tree.AddTty("ttyS0", false);
+    SerialPty& pty = tree.AddPty("ttyV0");
+    QStringList list;
+    ListComPorts(list);
+    ASSERT_EQ(list, (QStringList{"ttyS1", "ttyV0"}));
+    TBComPort port;
+    port.SetPort(list[1]);
+    ASSERT_TRUE(port.Open());
+    EXPECT_EQ(port.WriteStr("ff"), 2);
+    EXPECT_EQ(pty.Read(2), "ff");
+}
+
+} // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/comm/Comm.h"
 #include "platform/comm/Termios2.h"
+#include "platform/ports/PortNames.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -47,7 +48,9 @@ std::string TempDir::Link(const std::string& relative, const std::string& target
     return path;
 }
 
-SerialPty::SerialPty(const std::string& name) : name_(name) {
+SerialPty::SerialPty(const std::string& name, const std::string& directory)
+    : name_(name), directory_(directory.empty() ? dir_.Path() : directory),
+      ownDirectory_(directory.empty()) {
     char slaveName[256] = {};
     if (openpty(&master_, &slave_, slaveName, nullptr, nullptr) != 0)
         throw std::runtime_error("openpty failed");
@@ -55,13 +58,18 @@ SerialPty::SerialPty(const std::string& name) : name_(name) {
     fcntl(slave_, F_SETFD, FD_CLOEXEC);
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
     slavePath_ = slaveName;
-    dir_.Link(name_, slavePath_);
-    previousDirectory_ = comm::DeviceDirectory();
-    comm::SetDeviceDirectory(dir_.Path());
+    std::filesystem::create_symlink(slavePath_, LinkPath());
+    if (ownDirectory_) {
+        previousDirectory_ = comm::DeviceDirectory();
+        comm::SetDeviceDirectory(directory_);
+    }
 }
 
 SerialPty::~SerialPty() {
-    comm::SetDeviceDirectory(previousDirectory_);
+    if (ownDirectory_)
+        comm::SetDeviceDirectory(previousDirectory_);
+    else
+        std::filesystem::remove(LinkPath());
     CloseMaster();
     if (slave_ >= 0)
         close(slave_);
@@ -129,6 +137,34 @@ void SerialPty::CloseMaster() {
     if (master_ >= 0)
         close(master_);
     master_ = -1;
+}
+
+SerialPortTree::SerialPortTree()
+    : previousTty_(ports::TtyClassRoot()), previousDev_(ports::DevRoot()),
+      previousDevices_(comm::DeviceDirectory()) {
+    dir_.MakeDir("class/tty");
+    dir_.MakeDir("dev");
+    ports::SetTtyClassRoot(TtyClassRoot());
+    ports::SetDevRoot(DevRoot());
+    comm::SetDeviceDirectory(DevRoot());
+}
+
+SerialPortTree::~SerialPortTree() {
+    ptys_.clear();
+    ports::SetTtyClassRoot(previousTty_);
+    ports::SetDevRoot(previousDev_);
+    comm::SetDeviceDirectory(previousDevices_);
+}
+
+void SerialPortTree::AddTty(const std::string& name, bool uart) {
+    dir_.MakeDir("class/tty/" + name);
+    dir_.Link("class/tty/" + name + "/device", "../../../devices/" + name);
+    dir_.WriteFile("class/tty/" + name + "/type", uart ? "4\n" : "0\n");
+}
+
+SerialPty& SerialPortTree::AddPty(const std::string& name) {
+    ptys_.push_back(std::make_unique<SerialPty>(name, DevRoot()));
+    return *ptys_.back();
 }
 
 } // namespace testsupport
