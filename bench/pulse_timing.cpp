@@ -5,27 +5,22 @@
 //
 //   build/release/bench/pulse_timing [run-seconds=30] [idle-seconds=10]
 
+#include "HarnessSupport.h"
+
 #include "app/Main.h"
-#include "platform/comm/Comm.h"
-#include "platform/ports/PortNames.h"
-#include "platform/ui/Application.h"
 #include "platform/ui/TButton.h"
 #include "platform/ui/TComboBox.h"
 #include "widgets/Spin.h"
 
 #include <QApplication>
-#include <QEventLoop>
-#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
 #include <poll.h>
-#include <pty.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -48,14 +43,7 @@ double Percentile(std::vector<double> values, double p) {
     return values[std::min(values.size() - 1, index == 0 ? 0 : index - 1)];
 }
 
-// Runs the event loop for a while (QTest::qWait sleeps in 10 ms steps, which would delay the
-// window's timers).
-void Wait(double seconds) {
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(seconds * 1000), Qt::PreciseTimer, &loop,
-                       &QEventLoop::quit);
-    loop.exec();
-}
+void Wait(double seconds) { harness::Wait(static_cast<int>(seconds * 1000)); }
 
 } // namespace
 
@@ -64,28 +52,9 @@ int main(int argc, char** argv) {
     const double idleSeconds = argc > 2 ? std::atof(argv[2]) : 10.0;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    ui::InitApplication();
-    ui::SetApplicationTitle(QStringLiteral("Генератор сигналов"));
-    ui::SetErrorBoxPresenter([](const QString&, const QString& text) {
-        std::fprintf(stderr, "error box: %s\n", qPrintable(text));
-    });
-
-    // A port directory of our own holding a pseudo-terminal as "ttyV0"; an empty tty class.
-    int master = -1;
-    int slave = -1;
-    char slaveName[256] = {};
-    if (openpty(&master, &slave, slaveName, nullptr, nullptr) != 0) {
-        std::perror("openpty");
-        return 1;
-    }
-    const std::filesystem::path root =
-        std::filesystem::temp_directory_path() / ("tavrix-bench-" + std::to_string(getpid()));
-    std::filesystem::create_directories(root / "dev");
-    std::filesystem::create_directories(root / "sys");
-    std::filesystem::create_symlink(slaveName, root / "dev" / "ttyV0");
-    ports::SetTtyClassRoot((root / "sys").string());
-    ports::SetDevRoot((root / "dev").string());
-    comm::SetDeviceDirectory((root / "dev").string());
+    harness::InitApplication();
+    harness::VirtualPort port;
+    const int master = port.Master();
 
     std::atomic<bool> reading{true};
     std::mutex mutex;
@@ -166,8 +135,5 @@ int main(int argc, char** argv) {
     }
     reading = false;
     reader.join();
-    ::close(master);
-    ::close(slave);
-    std::filesystem::remove_all(root);
     return status;
 }

@@ -48,56 +48,44 @@ bool TCustomAxisPanel::SeriesUses(const TChartSeries& series, const TChartAxis& 
     return &HorizAxisOf(series) == &axis || &VertAxisOf(series) == &axis;
 }
 
-namespace {
-
-template <class T> bool Change(T& field, T value) {
-    if (field == value) {
-        return false;
-    }
-    field = value;
-    return true;
-}
-
-} // namespace
-
 void TCustomAxisPanel::SetView3D(bool view3D) {
-    if (Change(view3D_, view3D)) {
+    if (chart::Change(view3D_, view3D)) {
         RequestRepaint();
     }
 }
 
 void TCustomAxisPanel::SetAxisVisible(bool visible) {
-    if (Change(axisVisible_, visible)) {
+    if (chart::Change(axisVisible_, visible)) {
         RequestRepaint();
     }
 }
 
 void TCustomAxisPanel::SetClipPoints(bool clip) {
-    if (Change(clipPoints_, clip)) {
+    if (chart::Change(clipPoints_, clip)) {
         RequestRepaint();
     }
 }
 
 void TCustomAxisPanel::SetMarginLeft(int percent) {
-    if (Change(marginLeft_, percent)) {
+    if (chart::Change(marginLeft_, percent)) {
         RequestRepaint();
     }
 }
 
 void TCustomAxisPanel::SetMarginTop(int percent) {
-    if (Change(marginTop_, percent)) {
+    if (chart::Change(marginTop_, percent)) {
         RequestRepaint();
     }
 }
 
 void TCustomAxisPanel::SetMarginRight(int percent) {
-    if (Change(marginRight_, percent)) {
+    if (chart::Change(marginRight_, percent)) {
         RequestRepaint();
     }
 }
 
 void TCustomAxisPanel::SetMarginBottom(int percent) {
-    if (Change(marginBottom_, percent)) {
+    if (chart::Change(marginBottom_, percent)) {
         RequestRepaint();
     }
 }

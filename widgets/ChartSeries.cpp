@@ -91,44 +91,32 @@ void TChartSeries::RequestRepaint() const {
     }
 }
 
-namespace {
-
-template <class T> bool Change(T& field, T value) {
-    if (field == value) {
-        return false;
-    }
-    field = value;
-    return true;
-}
-
-} // namespace
-
 void TChartSeries::SetActive(bool active) {
-    if (Change(active_, active)) {
+    if (chart::Change(active_, active)) {
         RequestRepaint();
     }
 }
 
 void TChartSeries::SetSeriesColor(TColor color) {
-    if (Change(seriesColor_, color)) {
+    if (chart::Change(seriesColor_, color)) {
         RequestRepaint();
     }
 }
 
 void TChartSeries::SetColorEachPoint(bool colorEachPoint) {
-    if (Change(colorEachPoint_, colorEachPoint)) {
+    if (chart::Change(colorEachPoint_, colorEachPoint)) {
         RequestRepaint();
     }
 }
 
 void TChartSeries::SetHorizAxis(THorizAxis axis) {
-    if (Change(horizAxis_, axis)) {
+    if (chart::Change(horizAxis_, axis)) {
         RequestRepaint();
     }
 }
 
 void TChartSeries::SetVertAxis(TVertAxis axis) {
-    if (Change(vertAxis_, axis)) {
+    if (chart::Change(vertAxis_, axis)) {
         RequestRepaint();
     }
 }
@@ -176,7 +164,7 @@ TCustomSeries::TCustomSeries()
     : pointer_([this] { RequestRepaint(); }), linePen_([this] { RequestRepaint(); }) {}
 
 void TCustomSeries::SetStairs(bool stairs) {
-    if (Change(stairs_, stairs)) {
+    if (chart::Change(stairs_, stairs)) {
         RequestRepaint();
     }
 }
