@@ -3,6 +3,8 @@
 #include "platform/ui/Application.h"
 #include "serial/ComThread.h"
 
+#include <iterator>
+
 namespace {
 
 // Flags word of the line settings: fBinary, DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE; fParity
@@ -147,7 +149,8 @@ void TBComPort::ApplyLineSettings() {
         return;
     comm::DCB dcb{};
     dcb.DCBlength = sizeof(comm::DCB);
-    dcb.BaudRate = ComBaudRates[FBaudRate];
+    // An ordinal beyond the rate table asks for rate 0, which the device refuses.
+    dcb.BaudRate = FBaudRate < std::size(ComBaudRates) ? ComBaudRates[FBaudRate] : 0;
     dcb.Flags = DcbFlags | (FParity != paNone ? DcbParityFlag : 0);
     dcb.XonLim = 0;
     dcb.XoffLim = 0;

@@ -20,3 +20,21 @@ TEST(PortReopen, SamePseudoTerminalOpensAgainAfterClose) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(PortRate, OrdinalBeyondTheRateTableIsRefusedOnTheOpenPort) {
+    testsupport::SerialPty pty("ttyV0");
+    TBComPort port;
+    port.SetPort(QStringLiteral("ttyV0"));
+    port.SetBaudRate(static_cast<TBaudRate>(-1)); // a list with no selection passes -1
+    EXPECT_COM_ERROR(port.Open(), 7);
+    EXPECT_FALSE(port.Connected());
+    port.SetBaudRate(br2400);
+    ASSERT_TRUE(port.Open());
+    EXPECT_COM_ERROR(port.SetBaudRate(static_cast<TBaudRate>(15)), 7);
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(pty.Rate(), 2400u); // the device keeps what it had
+}
+
+} // namespace
