@@ -1,5 +1,6 @@
 #include "tests/app/WindowFixture.h"
 
+#include "platform/ports/PortNames.h"
 #include "platform/ui/TButton.h"
 #include "platform/ui/TComboBox.h"
 #include "platform/ui/TEdit.h"
@@ -286,6 +287,46 @@ TEST_F(RunControl, ListAndTrackBarFollowEachOtherWithoutRunningTheListHandlerFro
     EXPECT_EQ(f.cbBaudRate->ItemIndex(), 2);
     EXPECT_EQ(f.TrackBar1->Position(), 2);
     EXPECT_EQ(f.BComPort1->BaudRate(), br600);
+}
+
+} // namespace
+
+namespace {
+
+class RunControlFocus : public RunControl {};
+
+TEST_F(RunControlFocus, HiddenPatternFieldIsReachableDuringARunAndTypingChangesTheLine) {
+    TMainForm& f = *form_;
+    Start();
+    ASSERT_TRUE(Running());
+    f.Button14->setFocus();
+    QTest::keyClick(f.Button14, Qt::Key_Down); // wraps round to the first control of the group
+    EXPECT_TRUE(f.Edit1->hasFocus());
+    EXPECT_EQ(f.Edit1->selectedText(), QStringLiteral("fffff"));
+    QTest::keyClicks(f.Edit1, "ff");
+    EXPECT_EQ(f.Edit1->Text(), QStringLiteral("ff"));
+    EXPECT_EQ(f.Edit4->Text(), QStringLiteral("|||||")); // nothing visible changed
+    Collect(120);
+    const std::vector<Arrival> arrivals = Collect(250);
+    ASSERT_FALSE(arrivals.empty());
+    EXPECT_EQ(arrivals.back().bytes, "ff");
+
+    f.TrackBar1->setFocus();
+    QTest::keyClick(f.TrackBar1, Qt::Key_Tab);
+    EXPECT_TRUE(f.Edit1->hasFocus());
+}
+
+TEST_F(RunControlFocus, StartWithNoPortsTriesTheEmptyNameAndStaysIdle) {
+    pty_.reset();
+    testsupport::TempDir emptyDev;
+    ports::SetDevRoot(emptyDev.Path());
+    CreateWindow();
+    ASSERT_EQ(form_->cbPort->count(), 0);
+    Start();
+    ASSERT_EQ(ErrorBoxes::Texts().size(), 1);
+    EXPECT_EQ(ErrorBoxes::Texts()[0], QStringLiteral("Ошибка функции SetupComm."));
+    EXPECT_TRUE(Idle());
+    EXPECT_EQ(form_->BComPort1->Port(), QString());
 }
 
 } // namespace
