@@ -12,6 +12,20 @@ struct TNotifyWindow::State {
 namespace {
 // The request of the cross-thread message being handled on this thread, if any.
 thread_local detail::Request* currentSent = nullptr;
+
+// Runs the window's method with `sent` as the message being handled, then restores the outer
+// one, also when the method raises.
+LRESULT Deliver(const TWndMethod& method, UINT message, WPARAM wParam, LPARAM lParam,
+                detail::Request* sent) {
+    struct Restore {
+        detail::Request* outer;
+        ~Restore() { currentSent = outer; }
+    } restore{currentSent};
+    currentSent = sent;
+    TMessage m{message, wParam, lParam, 0};
+    method(m);
+    return m.Result;
+}
 } // namespace
 
 TNotifyWindow::TNotifyWindow(TWndMethod method) : state_(std::make_shared<State>()) {
@@ -29,33 +43,13 @@ LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (IsUIThread()) {
         if (!state->alive)
             return 0;
-        detail::Request* outer = currentSent;
-        currentSent = nullptr;
-        TMessage m{message, wParam, lParam, 0};
-        try {
-            state->method(m);
-        } catch (...) {
-            currentSent = outer;
-            throw;
-        }
-        currentSent = outer;
-        return m.Result;
+        return Deliver(state->method, message, wParam, lParam, nullptr);
     }
     auto request = std::make_shared<detail::Request>();
     request->work = [state, message, wParam, lParam](detail::Request& self) {
         if (!state->alive)
             return;
-        detail::Request* outer = currentSent;
-        currentSent = &self;
-        TMessage m{message, wParam, lParam, 0};
-        try {
-            state->method(m);
-        } catch (...) {
-            currentSent = outer;
-            throw;
-        }
-        currentSent = outer;
-        detail::Release(self, m.Result);
+        detail::Release(self, Deliver(state->method, message, wParam, lParam, &self));
     };
     detail::SendRequest(request);
     return request->result;
