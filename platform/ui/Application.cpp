@@ -66,14 +66,18 @@ bool ErrorBoxOpen() {
     return gBoxOpen;
 }
 
-void ShowCurrentException() {
+QString CurrentExceptionMessage() {
     try {
         throw;
     } catch (const std::exception& e) {
-        ShowErrorBox(QString::fromUtf8(e.what()));
+        return QString::fromUtf8(e.what());
     } catch (...) {
-        ShowErrorBox(QStringLiteral("Unknown error"));
+        return QStringLiteral("Unknown error");
     }
+}
+
+void ShowCurrentException() {
+    ShowErrorBox(CurrentExceptionMessage());
 }
 
 void SetErrorBoxPresenter(ErrorBoxPresenter presenter) {

@@ -22,6 +22,8 @@ QString ErrorBoxText(const QString& message);
 void ShowErrorBox(const QString& message);
 bool ErrorBoxOpen();
 
+// The message of the exception being handled (call inside a catch block).
+QString CurrentExceptionMessage();
 // Shows the message of the exception being handled (call inside a catch block).
 void ShowCurrentException();
 

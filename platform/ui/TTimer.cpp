@@ -41,8 +41,18 @@ void TTimer::Restart() {
 void TTimer::timerEvent(QTimerEvent* event) {
     if (event->timerId() != timerId_)
         return QObject::timerEvent(event);
-    if (OnTimer)
-        RunHandler(OnTimer);
+    if (!OnTimer)
+        return;
+    try {
+        OnTimer();
+    } catch (...) {
+        // The box opens from the event loop rather than inside this tick: the toolkit does not
+        // deliver a timer's ticks while its own handler runs, and this timer must keep running
+        // while the box is open.
+        QMetaObject::invokeMethod(
+            this, [message = CurrentExceptionMessage()] { ShowErrorBox(message); },
+            Qt::QueuedConnection);
+    }
 }
 
 } // namespace ui

@@ -8,7 +8,7 @@ namespace ui {
 // A window timer. Assigning the interval or the enabled flag acts only on a real change,
 // which restarts the period. Intervals below 10 ms run at 10 ms, the floor of window timers
 // on the desktop the program was designed for. An exception escaping the handler goes to the
-// error box and the timer keeps running.
+// error box and the timer keeps running, also while the box is open.
 class TTimer : public QObject {
     Q_OBJECT
 public:

@@ -79,3 +79,35 @@ TEST(WindowTimer, KeepsRunningAfterItsHandlerRaises) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(ticks, stopped);
 }
+
+TEST(WindowTimer, FailingTimerKeepsTickingWhileItsErrorBoxIsOpenAndBoxesDoNotStack) {
+    ui::TTimer timer;
+    timer.SetInterval(10);
+    int ticks = 0;
+    timer.OnTimer = [&] {
+        ++ticks;
+        throw std::runtime_error("Ошибка записи в порт");
+    };
+    int boxes = 0;
+    int ticksWhileOpen = 0;
+    ui::SetErrorBoxPresenter([&](const QString&, const QString& text) {
+        ++boxes;
+        EXPECT_EQ(text, QStringLiteral("Ошибка записи в порт."));
+        // A modal box runs its own loop; the timers go on meanwhile.
+        const int before = ticks;
+        QElapsedTimer open;
+        open.start();
+        while (open.elapsed() < 120)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        ticksWhileOpen += ticks - before;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    while (boxes < 2 && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    timer.SetEnabled(false);
+    ErrorBoxes::Install();
+    EXPECT_EQ(boxes, 2);           // one box at a time, a new one after the first closed
+    EXPECT_GE(ticksWhileOpen, 10); // about 12 per box at 10 ms
+    EXPECT_GT(ticks, ticksWhileOpen);
+}

@@ -127,7 +127,9 @@ TEST(TThreadTest, TerminateIsSeenByTheBody) {
     self = &worker;
     worker.SetPriority(ui::tpLower);
     worker.Start();
-    std::this_thread::sleep_for(10ms);
+    // A lower-priority thread on a loaded machine may take a while to get its first round.
+    for (int waited = 0; rounds == 0 && waited < 5000; ++waited)
+        std::this_thread::sleep_for(1ms);
     worker.Terminate();
     worker.WaitFor();
     EXPECT_GT(rounds, 0);
