@@ -62,8 +62,9 @@ int main(int argc, char** argv) {
     std::thread reader([&] {
         char buffer[4096];
         while (reading) {
+            // A long poll keeps the reader's own wake-ups out of the idle figure.
             pollfd p{master, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0)
+            if (::poll(&p, 1, 500) <= 0)
                 continue;
             const ssize_t n = ::read(master, buffer, sizeof buffer);
             if (n <= 0)
