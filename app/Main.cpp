@@ -13,17 +13,13 @@
 #include "widgets/Gauges.h"
 #include "widgets/Spin.h"
 
-#include <QComboBox>
 #include <QDateTime>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
-#include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
-#include <QSlider>
-#include <QStyle>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
