@@ -3,6 +3,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cstring>
 
 TCustomAxisPanel::TCustomAxisPanel(QWidget* parent)
     : TCustomPanel(parent), bottomAxis_(std::make_unique<TChartAxis>(this, true, false)),
@@ -91,6 +92,11 @@ void TCustomAxisPanel::SetMarginBottom(int percent) {
 }
 
 void TCustomAxisPanel::RequestRepaint() {
+    staticDirty_ = true;
+    RequestDataRepaint();
+}
+
+void TCustomAxisPanel::RequestDataRepaint() {
     dirty_ = true;
     if (!constructing_ && !destroying_) {
         update();
@@ -165,16 +171,28 @@ void TCustomAxisPanel::DrawTitles(QPainter&, chart::TPixelRect&) {}
 
 void TCustomAxisPanel::DrawBackWall(QPainter&, const chart::TPixelRect&) {}
 
-void TCustomAxisPanel::Redraw() {
-    if (image_.size() != size()) {
-        image_ = QImage(size(), QImage::Format_RGB32);
+TCustomAxisPanel::TDataLayout TCustomAxisPanel::CurrentDataLayout() const {
+    TDataLayout layout;
+    const std::array<TChartAxis*, 5> axes = AxesList();
+    for (std::size_t i = 0; i < axes.size(); ++i) {
+        layout.ranges[2 * i] = axes[i]->Minimum();
+        layout.ranges[2 * i + 1] = axes[i]->Maximum();
+        layout.drawn[i] = IsAxisDrawn(*axes[i]);
+        if (!layout.drawn[i]) {
+            continue;
+        }
+        layout.styles[i] = EffectiveLabelStyle(*axes[i]);
+        if (layout.styles[i] == talText || layout.styles[i] == talMark) {
+            layout.textLabels[i] = TextLabels(*axes[i]);
+        }
     }
-    if (image_.isNull()) {
-        return; // an empty control has nothing to draw
-    }
-    QPainter painter(&image_);
-    const int width = image_.width();
-    const int height = image_.height();
+    return layout;
+}
+
+void TCustomAxisPanel::RedrawStaticLayer(const TDataLayout& layout) {
+    QPainter painter(&staticLayer_);
+    const int width = staticLayer_.width();
+    const int height = staticLayer_.height();
 
     chart::TPixelRect plot = chart::PlotRectFirstCut(width, height, BorderWidth(), marginLeft_,
                                                      marginTop_, marginRight_, marginBottom_);
@@ -182,26 +200,17 @@ void TCustomAxisPanel::Redraw() {
     DrawPanelFrame(painter, QRect(0, 0, width, height));
     DrawTitles(painter, plot);
 
-    // Layout: ranges, then each drawn axis takes its bands in list order, then the spans.
-    AdjustAxisRanges();
+    // Layout: each drawn axis takes its bands in list order, then the spans.
     const std::array<TChartAxis*, 5> axes = AxesList();
-    std::array<bool, 5> drawn{};
-    std::array<TAxisLabelStyle, 5> styles{};
-    std::array<std::vector<std::pair<double, QString>>, 5> textLabels;
     for (std::size_t i = 0; i < axes.size(); ++i) {
-        drawn[i] = IsAxisDrawn(*axes[i]);
-        if (!drawn[i]) {
+        if (!layout.drawn[i]) {
             continue;
         }
-        styles[i] = EffectiveLabelStyle(*axes[i]);
         std::vector<QString> texts;
-        if (styles[i] == talText || styles[i] == talMark) {
-            textLabels[i] = TextLabels(*axes[i]);
-            for (const auto& label : textLabels[i]) {
-                texts.push_back(label.second);
-            }
+        for (const auto& label : layout.textLabels[i]) {
+            texts.push_back(label.second);
         }
-        axes[i]->TakeBand(plot, styles[i], texts);
+        axes[i]->TakeBand(plot, layout.styles[i], texts);
     }
     for (TChartAxis* axis : axes) {
         axis->CalcSpan(plot);
@@ -210,13 +219,41 @@ void TCustomAxisPanel::Redraw() {
 
     DrawBackWall(painter, plot);
     for (std::size_t i = 0; i < axes.size(); ++i) {
-        if (drawn[i]) {
-            axes[i]->Draw(painter, plot, styles[i], textLabels[i]);
+        if (layout.drawn[i]) {
+            axes[i]->Draw(painter, plot, layout.styles[i], layout.textLabels[i]);
         }
     }
+    ++staticRedrawCount_;
+}
+
+void TCustomAxisPanel::Redraw() {
+    if (staticLayer_.size() != size()) {
+        staticLayer_ = QImage(size(), QImage::Format_RGB32);
+        staticDirty_ = true;
+    }
+    if (staticLayer_.isNull()) {
+        image_ = QImage();
+        return; // an empty control has nothing to draw
+    }
+    AdjustAxisRanges();
+    TDataLayout layout = CurrentDataLayout();
+    if (staticDirty_ || !(layout == staticLayout_)) {
+        RedrawStaticLayer(layout);
+        staticLayout_ = std::move(layout);
+        staticDirty_ = false;
+    }
+
+    if (image_.size() == staticLayer_.size() && image_.format() == staticLayer_.format()) {
+        std::memcpy(image_.bits(), staticLayer_.constBits(),
+                    static_cast<std::size_t>(staticLayer_.sizeInBytes()));
+    } else {
+        image_ = staticLayer_.copy();
+    }
+    QPainter painter(&image_);
     for (const auto& series : series_) {
         if (series->Active()) {
-            series->Draw(painter, HorizAxisOf(*series), VertAxisOf(*series), plot, clipPoints_);
+            series->Draw(painter, HorizAxisOf(*series), VertAxisOf(*series), chartRect_,
+                         clipPoints_);
         }
     }
     ++redrawCount_;

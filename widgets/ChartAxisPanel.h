@@ -80,6 +80,10 @@ public:
     // Marks the off-screen image dirty and invalidates the whole control; many requests before
     // the next paint cost one redraw. Suppressed while the chart is being constructed.
     void RequestRepaint() override;
+    // The same for a change of series data only: the static layer (panel, back wall, axes,
+    // grid, labels) is drawn again only when the data moves it (automatic ranges, which axes
+    // are drawn, label styles and texts); otherwise the series is drawn over the kept layer.
+    void RequestDataRepaint();
 
     // The plot rectangle of the last paint.
     const chart::TPixelRect& ChartRect() const { return chartRect_; }
@@ -92,6 +96,8 @@ public:
     const QImage& OffscreenImage() const { return image_; }
     bool Dirty() const { return dirty_; }
     int RedrawCount() const { return redrawCount_; }
+    // How many of those redraws drew the static layer too.
+    int StaticRedrawCount() const { return staticRedrawCount_; }
     // Brings the off-screen image up to date the way a paint does, without showing it.
     void UpdateOffscreenImage();
 
@@ -174,9 +180,24 @@ private:
     bool destroying_ = false;
     bool loading_ = false;
 
+    // What of the static layer depends on the series data.
+    struct TDataLayout {
+        std::array<bool, 5> drawn{};
+        std::array<TAxisLabelStyle, 5> styles{};
+        std::array<std::vector<std::pair<double, QString>>, 5> textLabels;
+        std::array<double, 10> ranges{};
+        bool operator==(const TDataLayout&) const = default;
+    };
+    TDataLayout CurrentDataLayout() const;
+    void RedrawStaticLayer(const TDataLayout& layout);
+
     QImage image_;
+    QImage staticLayer_;
     bool dirty_ = true;
+    bool staticDirty_ = true;
+    TDataLayout staticLayout_;
     int redrawCount_ = 0;
+    int staticRedrawCount_ = 0;
     chart::TPixelRect chartRect_;
 
     TDrag zoom_;

@@ -82,12 +82,18 @@ void TChartValueList::Insert(int index, double value) {
 // ---- TChartSeries ----------------------------------------------------------------------
 
 TChartSeries::TChartSeries()
-    : xValues_(QStringLiteral("X"), loAscending, [this] { RequestRepaint(); }),
-      yValues_(QStringLiteral("Y"), loNone, [this] { RequestRepaint(); }) {}
+    : xValues_(QStringLiteral("X"), loAscending, [this] { RequestDataRepaint(); }),
+      yValues_(QStringLiteral("Y"), loNone, [this] { RequestDataRepaint(); }) {}
 
 void TChartSeries::RequestRepaint() const {
     if (chart_ != nullptr) {
         chart_->RequestRepaint();
+    }
+}
+
+void TChartSeries::RequestDataRepaint() const {
+    if (chart_ != nullptr) {
+        chart_->RequestDataRepaint();
     }
 }
 
@@ -128,7 +134,7 @@ int TChartSeries::InsertPoint(double x, double y, const QString& label, TColor c
     labels_.insert(labels_.begin() + index,
                    label.isEmpty() ? std::nullopt : std::optional<QString>(label));
     if (active_) {
-        RequestRepaint();
+        RequestDataRepaint();
     }
     return index;
 }
@@ -139,7 +145,7 @@ void TChartSeries::ClearPoints() {
     colors_.clear();
     labels_.clear();
     if (active_ && chart_ != nullptr && !chart_->Destroying()) {
-        RequestRepaint();
+        RequestDataRepaint();
     }
 }
 

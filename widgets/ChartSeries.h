@@ -124,6 +124,8 @@ public:
 
 protected:
     void RequestRepaint() const;
+    // A change of the points only.
+    void RequestDataRepaint() const;
     void SetVisibleRange(const chart::TVisibleRange& range) {
         firstValueIndex_ = range.first;
         lastValueIndex_ = range.last;
