@@ -18,7 +18,6 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -104,15 +103,23 @@ int main(int argc, char** argv) {
     ports::SetDevRoot((root / "dev").string());
     comm::SetDeviceDirectory((root / "dev").string());
 
-    std::atomic<bool> reading{true};
+    // The reader sleeps until data comes or it is told to end, so that it adds no wake-ups of
+    // its own to the process's CPU time.
+    int stopPipe[2];
+    if (pipe(stopPipe) != 0) {
+        std::perror("pipe");
+        return 1;
+    }
     std::mutex mutex;
     std::vector<std::pair<Clock::time_point, std::size_t>> arrivals;
     std::thread reader([&] {
         char buffer[4096];
-        while (reading) {
-            pollfd p{master, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0)
+        for (;;) {
+            pollfd p[2] = {{master, POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
+            if (::poll(p, 2, -1) <= 0)
                 continue;
+            if (p[1].revents != 0)
+                break;
             const ssize_t n = ::read(master, buffer, sizeof buffer);
             if (n <= 0)
                 continue;
@@ -185,8 +192,12 @@ int main(int argc, char** argv) {
                         peakMiB);
         }
     }
-    reading = false;
+    const char stop = 0;
+    if (::write(stopPipe[1], &stop, 1) != 1)
+        std::perror("write");
     reader.join();
+    ::close(stopPipe[0]);
+    ::close(stopPipe[1]);
     ::close(master);
     ::close(slave);
     std::filesystem::remove_all(root);
