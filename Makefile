@@ -2,20 +2,27 @@
 #   make run    install what is missing, build, start the program
 #   make test   install what is missing, build, run every test normally and
 #               under AddressSanitizer + UndefinedBehaviorSanitizer
+# and for releases and hardening:
+#   make package  the Debian package build/release/tavrix_<version>_<arch>.deb
+#   make fuzz     libFuzzer runs of the text and port-list parsers (clang, build/fuzz)
 # Build trees live under build/: build/release for the program, build/asan for
 # the sanitizer run of the tests.
 
 PACKAGES := cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
             libbenchmark-dev fonts-liberation2 fonts-dejavu-core
-TEST_PACKAGES := xvfb xauth
+TEST_PACKAGES := xvfb xauth desktop-file-utils appstream
+PACKAGE_PACKAGES := dpkg-dev file
+FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test build deps test-release test-asan clean format
+.PHONY: run test build deps test-release test-asan package fuzz clean format
 
 deps:
 	@missing=""; \
-	for p in $(PACKAGES) $(if $(filter test%,$(MAKECMDGOALS)),$(TEST_PACKAGES)); do \
+	for p in $(PACKAGES) $(if $(filter test%,$(MAKECMDGOALS)),$(TEST_PACKAGES)) \
+	         $(if $(filter package,$(MAKECMDGOALS)),$(PACKAGE_PACKAGES)) \
+	         $(if $(filter fuzz,$(MAKECMDGOALS)),$(FUZZ_PACKAGES)); do \
 	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -52,6 +59,27 @@ test-asan: deps build/asan/CMakeCache.txt
 test: deps
 	$(MAKE) test-release
 	$(MAKE) test-asan
+
+# The .deb's Depends come from dpkg-shlibdeps: Debian's own Qt 6 packages.
+package: deps build/release/CMakeCache.txt
+	cmake --build build/release -j $(JOBS)
+	cd build/release && cpack -G DEB
+	dpkg-deb -I build/release/tavrix_*.deb
+	@dpkg-deb -f build/release/tavrix_*.deb Depends | grep -q 'libqt6widgets6' || \
+	  { echo "The package's Depends lack the Qt libraries (dpkg-shlibdeps)."; exit 1; }
+
+# libFuzzer runs (clang, a build tree of its own); new inputs go to build/fuzz/corpus, the
+# committed seeds in fuzz/corpus are only read.
+FUZZ_SECONDS ?= 180
+FUZZ_TARGETS := parse_number port_names
+fuzz: deps
+	cmake -S fuzz -B build/fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build/fuzz -j $(JOBS)
+	for target in $(FUZZ_TARGETS); do \
+	  mkdir -p build/fuzz/corpus/$$target && \
+	  build/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    build/fuzz/corpus/$$target fuzz/corpus/$$target || exit 1; \
+	done
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

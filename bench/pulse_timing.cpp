@@ -1,7 +1,8 @@
 // How well the pulses are timed: the real window, offscreen, runs at "600" (2400 bit/s) against
 // a pseudo-terminal for a while; a reader thread timestamps what reaches the master side.
 // Reports the writer's interval (median, p99 and max deviation from 100 ms), bytes per tick,
-// and the process's CPU use during the run and while idle.
+// the process's CPU use during the run and while idle, and its resident memory at the end of
+// the run (and its peak).
 //
 //   build/release/bench/pulse_timing [run-seconds=30] [idle-seconds=10]
 
@@ -14,11 +15,11 @@
 
 #include <QApplication>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <poll.h>
 #include <thread>
@@ -33,6 +34,21 @@ double CpuSeconds() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// A "VmRSS"-style line of /proc/self/status, in MiB.
+double StatusMiB(const char* key) {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (status == nullptr)
+        return NAN;
+    char line[256];
+    double kib = NAN;
+    const std::size_t length = std::strlen(key);
+    while (std::fgets(line, sizeof line, status) != nullptr)
+        if (std::strncmp(line, key, length) == 0 && line[length] == ':')
+            kib = std::atof(line + length + 1);
+    std::fclose(status);
+    return kib / 1024.0;
 }
 
 double Percentile(std::vector<double> values, double p) {
@@ -56,16 +72,23 @@ int main(int argc, char** argv) {
     harness::VirtualPort port;
     const int master = port.Master();
 
-    std::atomic<bool> reading{true};
+    // The reader sleeps until data comes or it is told to end, so that it adds no wake-ups of
+    // its own to the process's CPU time.
+    int stopPipe[2];
+    if (pipe(stopPipe) != 0) {
+        std::perror("pipe");
+        return 1;
+    }
     std::mutex mutex;
     std::vector<std::pair<Clock::time_point, std::size_t>> arrivals;
     std::thread reader([&] {
         char buffer[4096];
-        while (reading) {
-            // A long poll keeps the reader's own wake-ups out of the idle figure.
-            pollfd p{master, POLLIN, 0};
-            if (::poll(&p, 1, 500) <= 0)
+        for (;;) {
+            pollfd p[2] = {{master, POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
+            if (::poll(p, 2, -1) <= 0)
                 continue;
+            if (p[1].revents != 0)
+                break;
             const ssize_t n = ::read(master, buffer, sizeof buffer);
             if (n <= 0)
                 continue;
@@ -99,6 +122,8 @@ int main(int argc, char** argv) {
         Wait(runSeconds);
         const double runCpu = (CpuSeconds() - runCpu0) /
                               std::chrono::duration<double>(Clock::now() - run0).count() * 100.0;
+        const double residentMiB = StatusMiB("VmRSS");
+        const double peakMiB = StatusMiB("VmHWM");
         form.btnDisconnect->click();
 
         std::vector<std::pair<Clock::time_point, std::size_t>> seen;
@@ -132,9 +157,15 @@ int main(int argc, char** argv) {
                         static_cast<double>(bytes) / static_cast<double>(seen.size()));
             std::printf("CPU during the run        %.3f %% of one core\n", runCpu);
             std::printf("CPU idle                  %.3f %% of one core\n", idleCpu);
+            std::printf("resident at end of run    %.1f MiB (peak %.1f MiB)\n", residentMiB,
+                        peakMiB);
         }
     }
-    reading = false;
+    const char stop = 0;
+    if (::write(stopPipe[1], &stop, 1) != 1)
+        std::perror("write");
     reader.join();
+    ::close(stopPipe[0]);
+    ::close(stopPipe[1]);
     return status;
 }

@@ -1,0 +1,47 @@
+// One paint of the main window's gauge (585 x 44, horizontal bar, red on black, 32 px text)
+// into an image: the bar, the text and their exclusive-or combination, at a few fill levels.
+#include "platform/ui/Application.h"
+#include "widgets/Gauges.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void BM_GaugePaint(benchmark::State& state) {
+    TGauge gauge;
+    gauge.resize(585, 44);
+    gauge.BeginLoading();
+    gauge.SetBackColor(clBlack);
+    gauge.SetForeColor(clRed);
+    gauge.SetColor(clBtnFace);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(32);
+    gauge.setFont(font);
+    gauge.EndLoading();
+    gauge.SetMaxValue(1000);
+    gauge.SetProgress(static_cast<std::int32_t>(state.range(0)) * 10);
+    for (auto _ : state) {
+        const QImage image = gauge.Render();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_GaugePaint)
+    ->Arg(0)
+    ->Arg(37)
+    ->Arg(100)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(15)
+    ->ReportAggregatesOnly(true);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ui::InitApplication();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
