@@ -1,6 +1,7 @@
 // Redraws of the main window's chart (601 x 153, both axes 0 ... 20) into its off-screen image:
 // a full redraw with a sweep of 202 points, and the redraw after one new preview sample.
-#include "platform/ui/Application.h"
+#include "BenchmarkMain.h"
+
 #include "widgets/Chart.h"
 
 #include <QApplication>
@@ -83,12 +84,4 @@ BENCHMARK(BM_ChartSampleRedraw)
 
 } // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    ui::InitApplication();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+TAVRIX_BENCHMARK_MAIN()

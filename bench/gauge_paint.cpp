@@ -1,6 +1,7 @@
 // One paint of the main window's gauge (585 x 44, horizontal bar, red on black, 32 px text)
 // into an image: the bar, the text and their exclusive-or combination, at a few fill levels.
-#include "platform/ui/Application.h"
+#include "BenchmarkMain.h"
+
 #include "widgets/Gauges.h"
 
 #include <QApplication>
@@ -36,12 +37,4 @@ BENCHMARK(BM_GaugePaint)
 
 } // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    ui::InitApplication();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+TAVRIX_BENCHMARK_MAIN()

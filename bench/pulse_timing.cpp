@@ -59,7 +59,9 @@ double Percentile(std::vector<double> values, double p) {
     return values[std::min(values.size() - 1, index == 0 ? 0 : index - 1)];
 }
 
-void Wait(double seconds) { harness::Wait(static_cast<int>(seconds * 1000)); }
+void Wait(double seconds) {
+    harness::Wait(static_cast<int>(seconds * 1000));
+}
 
 } // namespace
 
