@@ -10,7 +10,7 @@ namespace {
 
 class FixedHeightDelegate : public QStyledItemDelegate {
 public:
-    FixedHeightDelegate(const TComboBox* box) : QStyledItemDelegate(nullptr), box_(box) {}
+    explicit FixedHeightDelegate(TComboBox* box) : QStyledItemDelegate(box), box_(box) {}
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
         size.setHeight(box_->ItemHeight());
@@ -25,9 +25,7 @@ private:
 
 TComboBox::TComboBox(QWidget* parent) : QComboBox(parent) {
     setEditable(false);
-    auto* delegate = new FixedHeightDelegate(this);
-    delegate->setParent(this);
-    setItemDelegate(delegate);
+    setItemDelegate(new FixedHeightDelegate(this));
     connect(this, &QComboBox::currentIndexChanged, this, [this] {
         if (!inCode_)
             changedByUser_ = true;
