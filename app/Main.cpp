@@ -88,7 +88,9 @@ void SetControlColors(QWidget* control, TColor color, TColor fontColor) {
         palette.setColor(group, QPalette::WindowText, text);
         palette.setColor(group, QPalette::ButtonText, text);
     }
-    control->setPalette(palette);
+    // The idle countdown applies the idle colours on every tick: only a change reaches Qt.
+    if (palette != control->palette())
+        control->setPalette(palette);
     control->setAutoFillBackground(true);
 }
 

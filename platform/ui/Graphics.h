@@ -34,5 +34,3 @@ constexpr TColor clBtnHighlight = clSystemColor | 20;
 
 // The RGB value a colour stands for; system colours use the classic desktop theme's values.
 QColor ColorToQColor(TColor color);
-// The 0x00BBGGRR value of an opaque colour.
-TColor QColorToColor(const QColor& color);

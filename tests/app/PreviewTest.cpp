@@ -93,12 +93,12 @@ TEST_F(Preview, FlipIntervalFollowsTheFrequencyOnlyAtTheEndOfASweep) {
 
 TEST_F(Preview, RunShorterThanASweepLeavesItForTheNextRunToContinue) {
     TMainForm& f = *form_;
-    QTest::mouseClick(f.btnConnect, Qt::LeftButton);
+    Start();
     ASSERT_TRUE(f.BComPort1->Connected());
     EXPECT_TRUE(f.Timer4->Enabled());
     EXPECT_TRUE(f.Timer5->Enabled());
     Pump(200);
-    QTest::mouseClick(f.btnDisconnect, Qt::LeftButton);
+    Stop();
     EXPECT_FALSE(f.Timer4->Enabled());
     EXPECT_FALSE(f.Timer5->Enabled());
     const int index = f.SampleIndex;
@@ -112,11 +112,11 @@ TEST_F(Preview, RunShorterThanASweepLeavesItForTheNextRunToContinue) {
     EXPECT_EQ(f.Series1->Count(), count);
     EXPECT_EQ(f.PulseLevel, level);
 
-    QTest::mouseClick(f.btnConnect, Qt::LeftButton);
+    Start();
     ASSERT_TRUE(f.BComPort1->Connected())
         << testsupport::ErrorBoxes::Texts().join(QChar(10)).toStdString();
     Pump(60);
-    QTest::mouseClick(f.btnDisconnect, Qt::LeftButton);
+    Stop();
     EXPECT_GT(f.SampleIndex, index);
     EXPECT_EQ(f.Series1->XValues().Value(count),
               static_cast<double>(static_cast<long double>(index + 1) * 0.1L));

@@ -18,22 +18,6 @@ namespace testsupport {
 
 class ReliabilityTest : public WindowTest {
 protected:
-    bool Running() const {
-        const TMainForm& f = *form_;
-        return f.BComPort1->Connected() && !f.btnConnect->isEnabled() &&
-               f.btnDisconnect->isEnabled() && !f.cbPort->isEnabled() && f.Edit1->isEnabled() &&
-               f.Timer4->Enabled() && f.Timer5->Enabled();
-    }
-    bool Idle() const {
-        const TMainForm& f = *form_;
-        return !f.BComPort1->Connected() && f.btnConnect->isEnabled() &&
-               !f.btnDisconnect->isEnabled() && f.cbPort->isEnabled() && !f.Edit1->isEnabled() &&
-               !f.Timer4->Enabled() && !f.Timer5->Enabled();
-    }
-
-    void Start() { QTest::mouseClick(form_->btnConnect, Qt::LeftButton); }
-    void Stop() { QTest::mouseClick(form_->btnDisconnect, Qt::LeftButton); }
-
     // Entries of a /proc directory (the descriptor the listing itself uses included, the same
     // on every call).
     static int CountEntries(const char* path) {

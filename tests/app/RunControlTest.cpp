@@ -1,4 +1,5 @@
 #include "tests/app/WindowFixture.h"
+#include "tests/support/SerialFixtures.h"
 
 #include "platform/ports/PortNames.h"
 #include "platform/ui/TButton.h"
@@ -31,24 +32,6 @@ struct Arrival {
 
 class RunControl : public testsupport::WindowTest {
 protected:
-    bool Running() const {
-        TMainForm& f = *form_;
-        return f.BComPort1->Connected() && !f.btnConnect->isEnabled() &&
-               f.btnDisconnect->isEnabled() && !f.cbPort->isEnabled() && f.Edit1->isEnabled() &&
-               f.Edit1->palette().color(QPalette::Base) == ColorToQColor(clWindow) &&
-               f.Timer4->Enabled() && f.Timer5->Enabled();
-    }
-    bool Idle() const {
-        TMainForm& f = *form_;
-        return !f.BComPort1->Connected() && f.btnConnect->isEnabled() &&
-               !f.btnDisconnect->isEnabled() && f.cbPort->isEnabled() && !f.Edit1->isEnabled() &&
-               f.Edit1->palette().color(QPalette::Base) == ColorToQColor(clBtnFace) &&
-               !f.Timer4->Enabled() && !f.Timer5->Enabled();
-    }
-
-    void Start() { QTest::mouseClick(form_->btnConnect, Qt::LeftButton); }
-    void Stop() { QTest::mouseClick(form_->btnDisconnect, Qt::LeftButton); }
-
     // What reaches the master side while the window runs, in chunks with arrival times.
     std::vector<Arrival> Collect(int milliseconds) {
         std::vector<Arrival> arrivals;
@@ -75,16 +58,6 @@ protected:
         for (const Arrival& a : arrivals)
             all += a.bytes;
         return all;
-    }
-
-    bool WaitFor(const std::function<bool()>& done, int milliseconds) {
-        const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
-        while (!done()) {
-            if (Clock::now() > end)
-                return false;
-            QTest::qWait(5);
-        }
-        return true;
     }
 };
 
@@ -134,7 +107,7 @@ TEST_F(RunControl, RunOfOneSecondEndsByItselfWithTheGaugeFull) {
     Start();
     ASSERT_TRUE(Running());
     EXPECT_EQ(f.Gauge1->MaxValue(), 10);
-    ASSERT_TRUE(WaitFor([&] { return Idle(); }, 3000));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Idle(); }, std::chrono::milliseconds(3000)));
     const double took = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
     EXPECT_GT(took, 900.0);
     EXPECT_LT(took, 1600.0);
@@ -147,7 +120,7 @@ TEST_F(RunControl, RunOfZeroSecondsEndsOnTheFirstTickWithTheGaugeEmpty) {
     f.SpinEdit2->SetValue(0);
     Start();
     ASSERT_TRUE(Running());
-    ASSERT_TRUE(WaitFor([&] { return Idle(); }, 500));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Idle(); }, std::chrono::milliseconds(500)));
     EXPECT_EQ(f.Gauge1->MaxValue(), 0);
     EXPECT_EQ(f.Gauge1->PercentComplete(), 0);
     // Idle ticks keep closing the closed port and change nothing.
@@ -234,7 +207,8 @@ TEST_F(RunControl, VanishedDeviceEndsTheRunWithOneErrorAndAFreshPortStartsAgain)
     ASSERT_TRUE(Running());
     Collect(150);
     pty_->CloseMaster();
-    ASSERT_TRUE(WaitFor([&] { return !ErrorBoxes::Texts().isEmpty(); }, 3000));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !ErrorBoxes::Texts().isEmpty(); },
+                                       std::chrono::milliseconds(3000)));
     // The run ended as STOP ends it; idle ticks count on from 0.0.
     EXPECT_LE(form_->RemainingSeconds, 0.0);
     EXPECT_GT(form_->RemainingSeconds, -0.25);

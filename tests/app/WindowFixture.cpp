@@ -2,6 +2,11 @@
 
 #include "platform/ports/PortNames.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/TButton.h"
+#include "platform/ui/TComboBox.h"
+#include "platform/ui/TEdit.h"
+#include "platform/ui/TTimer.h"
+#include "serial/BCPort.h"
 
 #include <QApplication>
 #include <QTest>
@@ -32,6 +37,30 @@ void WindowTest::CreateWindow() {
     form_->show();
     QApplication::setActiveWindow(form_.get());
     Pump(0);
+}
+
+bool WindowTest::Running() const {
+    const TMainForm& f = *form_;
+    return f.BComPort1->Connected() && !f.btnConnect->isEnabled() && f.btnDisconnect->isEnabled() &&
+           !f.cbPort->isEnabled() && f.Edit1->isEnabled() &&
+           f.Edit1->palette().color(QPalette::Base) == ColorToQColor(clWindow) &&
+           f.Timer4->Enabled() && f.Timer5->Enabled();
+}
+
+bool WindowTest::Idle() const {
+    const TMainForm& f = *form_;
+    return !f.BComPort1->Connected() && f.btnConnect->isEnabled() &&
+           !f.btnDisconnect->isEnabled() && f.cbPort->isEnabled() && !f.Edit1->isEnabled() &&
+           f.Edit1->palette().color(QPalette::Base) == ColorToQColor(clBtnFace) &&
+           !f.Timer4->Enabled() && !f.Timer5->Enabled();
+}
+
+void WindowTest::Start() {
+    QTest::mouseClick(form_->btnConnect, Qt::LeftButton);
+}
+
+void WindowTest::Stop() {
+    QTest::mouseClick(form_->btnDisconnect, Qt::LeftButton);
 }
 
 void WindowTest::Pump(int milliseconds) {

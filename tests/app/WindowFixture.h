@@ -23,6 +23,13 @@ protected:
     // Runs the event loop for the given time.
     static void Pump(int milliseconds);
 
+    // The window's two run states, as its controls, port and preview timers show them.
+    bool Running() const;
+    bool Idle() const;
+    // START and STOP clicked with the mouse.
+    void Start();
+    void Stop();
+
     std::unique_ptr<SerialPty> pty_;
     TempDir ttyClass_;
     std::unique_ptr<TMainForm> form_;
