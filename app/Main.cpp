@@ -5,6 +5,7 @@
 #include "platform/ui/TButton.h"
 #include "platform/ui/TComboBox.h"
 #include "platform/ui/TEdit.h"
+#include "platform/ui/TThreadTimer.h"
 #include "platform/ui/TTimer.h"
 #include "platform/ui/TTrackBar.h"
 #include "serial/BCPort.h"
@@ -115,7 +116,10 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     ui::RunHandler([this] { FormCreate(); });
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    // The writer's thread ends before the port it writes to goes.
+    Timer1->SetEnabled(false);
+}
 
 void TMainForm::CreateControls() {
     Panel1 = Place<QWidget>(this, 0, 0, kClientWidth, 577);
@@ -262,6 +266,8 @@ void TMainForm::WireHandlers() {
     TrackBar1->OnChange = [this] { TrackBar1Change(); };
     Button13->OnClick = [this] { Button13Click(); };
     Button14->OnClick = [this] { Button14Click(); };
+    connect(Edit1, &QLineEdit::textChanged, this, [this] { HandOverPattern(); });
+    HandOverPattern();
 }
 
 void TMainForm::CreateTimers() {
@@ -273,7 +279,15 @@ void TMainForm::CreateTimers() {
         timer->SetEnabled(enabled);
         return timer;
     };
-    Timer1 = makeTimer(100, true, &TMainForm::Timer1Timer);
+    // The writer's tick blocks until the line has taken the pattern (545 ms for "fffff" at
+    // 110 bit/s), so it runs on a thread of its own: the window never waits for the line and
+    // the ticks never wait behind painting. The thread runs from START to the end of the run.
+    Timer1 = new ui::TThreadTimer(this);
+    Timer1->SetInterval(100);
+    Timer1->SetPriority(ui::tpTimeCritical);
+    Timer1->OnTimer = [this] { Timer1Timer(); };
+    Timer1->OnAbort = [this] { BComPort1->AbortTransfers(); };
+    Timer1->OnError = [this](std::exception_ptr error) { Timer1Failed(error); };
     Timer2 = makeTimer(100, true, &TMainForm::Timer2Timer);
     Timer3 = makeTimer(1000, true, &TMainForm::Timer3Timer);
     Timer4 = makeTimer(10, false, &TMainForm::Timer4Timer);
@@ -303,6 +317,7 @@ void TMainForm::btnConnectClick() {
     BComPort1->SetBaudRate(static_cast<TBaudRate>(cbBaudRate->ItemIndex()));
     if (!BComPort1->Open())
         return;
+    Timer1->SetEnabled(true);
     Edit1->setEnabled(true);
     SetControlColors(Edit1, clWindow, clWindowText);
     btnConnect->setEnabled(false);
@@ -322,6 +337,7 @@ void TMainForm::btnConnectClick() {
 }
 
 void TMainForm::btnDisconnectClick() {
+    Timer1->SetEnabled(false);
     if (!BComPort1->Close())
         return;
     EnterIdle();
@@ -359,21 +375,35 @@ void TMainForm::Button14Click() {
     Edit4->TypeChar(u'\b');
 }
 
+void TMainForm::HandOverPattern() {
+    std::string pattern = ToWindows1251(Edit1->Text());
+    std::lock_guard lock(patternMutex_);
+    pattern_ = std::move(pattern);
+}
+
+std::string TMainForm::DutyPattern() const {
+    std::lock_guard lock(patternMutex_);
+    return pattern_;
+}
+
+// The port stays open for as long as Timer1's thread runs (it starts after Open and ends
+// before Close), so Connected does not change under the tick; the pattern is Edit1's text as
+// last handed over.
 void TMainForm::Timer1Timer() {
     if (!BComPort1->Connected())
         return;
+    BComPort1->WriteStr(DutyPattern());
+}
+
+void TMainForm::Timer1Failed(std::exception_ptr error) {
+    // A port that cannot be written any more ends the run as STOP does, so the operator gets
+    // one error box and an idle window. The write error is the one reported, also when closing
+    // the failed device fails as well.
     try {
-        BComPort1->WriteStr(Edit1->Text());
+        btnDisconnectClick();
     } catch (const EComPort&) {
-        // A port that cannot be written any more ends the run as STOP does, so the operator
-        // gets one error box and an idle window rather than a box on every tick. The write
-        // error is the one reported, also when closing the failed device fails as well.
-        try {
-            btnDisconnectClick();
-        } catch (const EComPort&) {
-        }
-        throw;
     }
+    std::rethrow_exception(error);
 }
 
 void TMainForm::Timer2Timer() {
@@ -386,6 +416,7 @@ void TMainForm::Timer2Timer() {
         static_cast<std::int32_t>(std::clamp<std::int64_t>(progress, INT32_MIN, INT32_MAX)));
     if (RemainingSeconds > 0.0)
         return;
+    Timer1->SetEnabled(false);
     BComPort1->Close();
     EnterIdle();
     Timer2->SetEnabled(true);

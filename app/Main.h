@@ -3,6 +3,9 @@
 #include "platform/ui/Graphics.h"
 
 #include <QWidget>
+#include <exception>
+#include <mutex>
+#include <string>
 
 class QGroupBox;
 class QLabel;
@@ -17,6 +20,7 @@ namespace ui {
 class TButton;
 class TComboBox;
 class TEdit;
+class TThreadTimer;
 class TTimer;
 class TTrackBar;
 } // namespace ui
@@ -62,7 +66,8 @@ public:
 
     TBComPort* BComPort1 = nullptr;
 
-    ui::TTimer* Timer1 = nullptr;
+    // The pulse writer: its ticks run on a thread of its own while a run is on the line.
+    ui::TThreadTimer* Timer1 = nullptr;
     ui::TTimer* Timer2 = nullptr;
     ui::TTimer* Timer3 = nullptr;
     ui::TTimer* Timer4 = nullptr;
@@ -83,6 +88,7 @@ public:
     void TrackBar1Change();
     void Button13Click();
     void Button14Click();
+    // The writer's tick, on Timer1's thread.
     void Timer1Timer();
     void Timer2Timer();
 
@@ -103,8 +109,15 @@ private:
     void EnterIdle();
     void FormCreate();
     void CentreOnScreen();
+    // Edit1's text as the line takes it, handed to the writer's thread on every change.
+    void HandOverPattern();
+    std::string DutyPattern() const;
+    // A write failed on the writer's thread; runs on the window's thread.
+    void Timer1Failed(std::exception_ptr error);
 
     bool shown_ = false;
+    mutable std::mutex patternMutex_;
+    std::string pattern_;
 };
 
 // Sets a control's background and text colours.

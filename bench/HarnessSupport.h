@@ -28,6 +28,21 @@ inline void InitApplication() {
     });
 }
 
+// The machine's load as /proc/loadavg gives it ("load 0.52 0.31 0.20"), to print beside a figure.
+inline std::string LoadAverage() {
+    std::FILE* file = std::fopen("/proc/loadavg", "r");
+    if (file == nullptr)
+        return "load unknown";
+    double one = 0, five = 0, fifteen = 0;
+    const int read = std::fscanf(file, "%lf %lf %lf", &one, &five, &fifteen);
+    std::fclose(file);
+    if (read != 3)
+        return "load unknown";
+    char text[64];
+    std::snprintf(text, sizeof text, "load %.2f %.2f %.2f", one, five, fifteen);
+    return text;
+}
+
 // Runs the event loop for a while. (QTest::qWait sleeps in 10 ms steps, which would delay the
 // window's timers.)
 inline void Wait(int milliseconds) {

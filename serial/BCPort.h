@@ -176,6 +176,14 @@ void FreePortOperation(PPortOperation& Op);
 // Bytes as they go on the line: the text in Windows-1251 (characters it lacks become '?').
 std::string ToWindows1251(const QString& Text);
 
+// Threads. The component belongs to the thread that opens it (the owner). While the port is
+// open, one other thread may write (WriteStr, or WriteAsync and WaitForAsync on records of its
+// own) and read Connected, which does not change while the port stays open. Meanwhile the owner
+// may change the line settings (the setters reconfigure the open device at once, also under a
+// pending write) and call AbortTransfers, which ends a pending write at once: its wait returns
+// and raises the write error. Open, Close, SetPort and SetSyncMethod are for the owner alone
+// and only while no other thread uses the component: Close does not wait for a writer, so the
+// writer must have ended before. The device calls underneath are safe between threads.
 class TBComPort : public QObject {
 public:
     explicit TBComPort(QObject* AOwner = nullptr);

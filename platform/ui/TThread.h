@@ -26,6 +26,11 @@ enum TThreadPriority : std::uint8_t {
     tpTimeCritical
 };
 
+// Gives the calling thread a priority. Linux has no priorities for ordinary threads; the nice
+// value stands in. tpTimeCritical asks for real-time (SCHED_FIFO) scheduling, else the lowest
+// nice value the process may take. What the process is not allowed is silently not done.
+void SetCurrentThreadPriority(TThreadPriority priority);
+
 class TThread {
 public:
     explicit TThread(bool createSuspended);
@@ -42,8 +47,7 @@ public:
     bool Finished() const;
 
     TThreadPriority Priority() const { return priority_; }
-    // Taken when the thread starts. Linux has no priorities for ordinary threads; the nice
-    // value of the thread stands in (raising it may be refused, which is ignored).
+    // Taken when the thread starts (SetCurrentThreadPriority).
     void SetPriority(TThreadPriority priority) { priority_ = priority; }
 
     // The error that escaped Execute, if any.

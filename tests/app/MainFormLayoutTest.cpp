@@ -2,6 +2,7 @@
 #include "tests/app/WindowFixture.h"
 
 #include "platform/ports/PortNames.h"
+#include "platform/ui/TThreadTimer.h"
 #include "platform/ui/TTimer.h"
 #include "serial/BCPort.h"
 #include "widgets/Spin.h"
@@ -250,15 +251,15 @@ TEST_F(MainFormStartUp, TimersHaveTheirIntervalsAndStates) {
         ui::TTimer* timer;
         int interval;
         bool enabled;
-    } timers[] = {{f.Timer1, 100, true},
-                  {f.Timer2, 100, true},
-                  {f.Timer3, 1000, true},
-                  {f.Timer4, 10, false},
-                  {f.Timer5, 1, false}};
+    } timers[] = {
+        {f.Timer2, 100, true}, {f.Timer3, 1000, true}, {f.Timer4, 10, false}, {f.Timer5, 1, false}};
     for (const auto& t : timers) {
         EXPECT_EQ(t.timer->Interval(), t.interval);
         EXPECT_EQ(t.timer->Enabled(), t.enabled);
     }
+    // The writer ticks every 100 ms on a thread of its own, which runs only during a run.
+    EXPECT_EQ(f.Timer1->Interval(), 100);
+    EXPECT_FALSE(f.Timer1->Enabled());
 }
 
 TEST_F(MainFormStartUp, EmptyPortListIsNoError) {

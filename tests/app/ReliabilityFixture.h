@@ -9,6 +9,7 @@
 #include "platform/ui/TTimer.h"
 #include "serial/BCPort.h"
 #include "tests/app/WindowFixture.h"
+#include "tests/support/EventLoop.h"
 
 #include <QTest>
 #include <dirent.h>

@@ -5,6 +5,7 @@
 #include "platform/ui/TButton.h"
 #include "platform/ui/TComboBox.h"
 #include "platform/ui/TEdit.h"
+#include "platform/ui/TThreadTimer.h"
 #include "platform/ui/TTimer.h"
 #include "serial/BCPort.h"
 
@@ -41,15 +42,15 @@ void WindowTest::CreateWindow() {
 
 bool WindowTest::Running() const {
     const TMainForm& f = *form_;
-    return f.BComPort1->Connected() && !f.btnConnect->isEnabled() && f.btnDisconnect->isEnabled() &&
-           !f.cbPort->isEnabled() && f.Edit1->isEnabled() &&
+    return f.BComPort1->Connected() && f.Timer1->Enabled() && !f.btnConnect->isEnabled() &&
+           f.btnDisconnect->isEnabled() && !f.cbPort->isEnabled() && f.Edit1->isEnabled() &&
            f.Edit1->palette().color(QPalette::Base) == ColorToQColor(clWindow) &&
            f.Timer4->Enabled() && f.Timer5->Enabled();
 }
 
 bool WindowTest::Idle() const {
     const TMainForm& f = *form_;
-    return !f.BComPort1->Connected() && f.btnConnect->isEnabled() &&
+    return !f.BComPort1->Connected() && !f.Timer1->Enabled() && f.btnConnect->isEnabled() &&
            !f.btnDisconnect->isEnabled() && f.cbPort->isEnabled() && !f.Edit1->isEnabled() &&
            f.Edit1->palette().color(QPalette::Base) == ColorToQColor(clBtnFace) &&
            !f.Timer4->Enabled() && !f.Timer5->Enabled();

@@ -6,15 +6,12 @@
 #include "platform/comm/Comm.h"
 #include "platform/comm/SimulatedLine.h"
 #include "serial/BCPort.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/SerialPty.h"
 
-#include <QCoreApplication>
-#include <chrono>
-#include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
-#include <thread>
 
 namespace testsupport {
 
@@ -26,19 +23,6 @@ inline std::string ComMessage(int n) {
 #define EXPECT_COM_ERROR(statement, number)                                                        \
     EXPECT_THAT([&] { statement; }, ::testing::ThrowsMessage<EComPort>(                            \
                                         ::testing::StrEq(::testsupport::ComMessage(number))))
-
-// Runs the event loop (serving requests of other threads) until done() or the time is up.
-inline bool WaitUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 // A device directory of the test's own (empty), and a simulated line plugged in as "SIM0".
 class SimulatedLineTest : public ::testing::Test {

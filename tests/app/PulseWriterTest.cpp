@@ -1,0 +1,202 @@
+// The window's pulse writer on the simulated line, whose characters take their real line time:
+// at the low rates the bursts follow each other back to back and never pile up, a run lasts the
+// seconds set, STOP in the middle of a write closes the port at once, the window's thread keeps
+// serving its event loop, and a line that vanishes ends the run with one error box.
+
+#include "tests/app/WindowFixture.h"
+#include "tests/support/SerialFixtures.h"
+
+#include "platform/comm/SimulatedLine.h"
+#include "platform/ui/TButton.h"
+#include "platform/ui/TComboBox.h"
+#include "platform/ui/TEdit.h"
+#include "platform/ui/TTrackBar.h"
+#include "serial/BCPort.h"
+#include "widgets/Spin.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+using testsupport::ErrorBoxes;
+using testsupport::WaitUntil;
+
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+class PulseWriter : public testsupport::WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        line_ = comm::SimulatedLine::Plug("SIM0");
+        form_->cbPort->SetItems({QStringLiteral("SIM0")});
+        form_->cbPort->SetItemIndex(0);
+    }
+    void TearDown() override {
+        form_.reset();
+        line_.reset();
+        WindowTest::TearDown();
+    }
+
+    // Chooses a frequency as the operator does, through the list's handler.
+    void ChooseFrequency(int index) {
+        form_->cbBaudRate->SetItemIndex(index);
+        form_->cbBaudRateChange();
+    }
+
+    std::string Errors() const { return ErrorBoxes::Texts().join('\n').toStdString(); }
+
+    std::shared_ptr<comm::SimulatedLine> line_;
+};
+
+TEST_F(PulseWriter, AtTheLowestRateBurstsRunBackToBackAndTheRunLastsTheSecondsSet) {
+    TMainForm& f = *form_;
+    ChooseFrequency(0);
+    f.SpinEdit2->SetValue(3);
+    const auto started = Clock::now();
+    Start();
+    ASSERT_TRUE(Running()) << Errors();
+    ASSERT_TRUE(WaitUntil([&] { return Idle(); }, milliseconds(6000)));
+    const double took = Seconds(Clock::now() - started);
+    // 30 countdown ticks of 100 ms; a window thread held up by 545 ms writes made it 16 s.
+    EXPECT_GT(took, 2.9);
+    EXPECT_LT(took, 3.5);
+    EXPECT_TRUE(ErrorBoxes::Texts().isEmpty()) << Errors();
+
+    const std::vector<comm::SentCharacter> sent = line_->Sent();
+    const auto character = line_->CharacterTime();
+    ASSERT_EQ(character, std::chrono::nanoseconds(12'000'000'000LL / 110));
+    // About 3 s of characters of 109 ms each, with no pause between the bursts ...
+    EXPECT_GE(sent.size(), 24u);
+    EXPECT_LE(sent.size(), 28u);
+    for (std::size_t i = 1; i < sent.size(); ++i)
+        EXPECT_LT(sent[i].time - sent[i - 1].time, character + milliseconds(30)) << "char " << i;
+    // ... and none queued behind them: after the end nothing more reaches the line.
+    std::this_thread::sleep_for(milliseconds(300));
+    EXPECT_EQ(line_->Sent().size(), sent.size());
+    EXPECT_FALSE(line_->IsOpen());
+}
+
+TEST_F(PulseWriter, StopInTheMiddleOfAWriteClosesThePortAtOnceAndSilencesTheLine) {
+    ChooseFrequency(0);
+    Start();
+    ASSERT_TRUE(Running()) << Errors();
+    // The second burst of 545 ms is under way.
+    Pump(800);
+    const auto stop = Clock::now();
+    Stop();
+    const double took = Seconds(Clock::now() - stop);
+    EXPECT_TRUE(Idle());
+    EXPECT_FALSE(line_->IsOpen());
+    EXPECT_LT(took, 0.2);
+    const std::size_t sent = line_->Sent().size();
+    std::this_thread::sleep_for(milliseconds(300));
+    EXPECT_EQ(line_->Sent().size(), sent);
+    Pump(100);
+    EXPECT_TRUE(ErrorBoxes::Texts().isEmpty()) << Errors();
+}
+
+TEST_F(PulseWriter, TheWindowsThreadKeepsServingItsEventLoopAtEveryRate) {
+    TMainForm& f = *form_;
+    f.SpinEdit2->SetValue(1);
+    for (int index = 0; index <= 4; ++index) {
+        SCOPED_TRACE("frequency index " + std::to_string(index));
+        ChooseFrequency(index);
+        // A probe on the window's thread: the longest gap between its 5 ms ticks.
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 worst = 0;
+        QTimer probe;
+        probe.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            const qint64 now = clock.elapsed();
+            worst = std::max(worst, now - last);
+            last = now;
+        });
+        Start();
+        ASSERT_TRUE(Running()) << Errors();
+        clock.start();
+        probe.start(5);
+        ASSERT_TRUE(WaitUntil([&] { return Idle(); }, milliseconds(3000)));
+        probe.stop();
+        // A write on the window's thread held it up for 545 ms at "30".
+        EXPECT_LT(worst, 150);
+        EXPECT_GT(line_->Sent().size(), 0u);
+    }
+    EXPECT_TRUE(ErrorBoxes::Texts().isEmpty()) << Errors();
+}
+
+TEST_F(PulseWriter, PatternAndRateChangesDuringARunReachTheLine) {
+    TMainForm& f = *form_;
+    ChooseFrequency(4);
+    Start();
+    ASSERT_TRUE(Running()) << Errors();
+    ASSERT_TRUE(WaitUntil([&] { return line_->SentText().size() >= 5; }));
+    EXPECT_EQ(line_->State().BaudRate, 2400u);
+    // "--" twice: the next ticks write "fff".
+    f.Button14->click();
+    f.Button14->click();
+    EXPECT_EQ(f.Edit1->Text(), QStringLiteral(""));
+    f.Button13->click();
+    f.Button13->click();
+    f.Button13->click();
+    EXPECT_EQ(f.Edit1->Text(), QStringLiteral("fff"));
+    const int before = line_->Writes();
+    ASSERT_TRUE(WaitUntil([&] { return line_->Writes() >= before + 3; }));
+    const std::string text = line_->SentText();
+    EXPECT_EQ(text.substr(text.size() - 3), "fff");
+    // A new frequency reconfigures the open line at once, while the writer goes on.
+    ChooseFrequency(1);
+    EXPECT_EQ(line_->State().BaudRate, 300u);
+    EXPECT_EQ(f.TrackBar1->Position(), 1);
+    const int writes = line_->Writes();
+    EXPECT_TRUE(WaitUntil([&] { return line_->Writes() > writes; }));
+    Stop();
+    EXPECT_TRUE(Idle());
+    EXPECT_TRUE(ErrorBoxes::Texts().isEmpty()) << Errors();
+}
+
+TEST_F(PulseWriter, AnEmptyPatternWritesNothingAndIsNoError) {
+    TMainForm& f = *form_;
+    ChooseFrequency(3);
+    Start();
+    ASSERT_TRUE(Running()) << Errors();
+    f.Button14->click(); // the whole selected pattern goes
+    EXPECT_EQ(f.Edit1->Text(), QString());
+    Pump(150);
+    const std::size_t sent = line_->Sent().size();
+    Pump(350);
+    EXPECT_EQ(line_->Sent().size(), sent);
+    EXPECT_TRUE(Running());
+    EXPECT_TRUE(ErrorBoxes::Texts().isEmpty()) << Errors();
+}
+
+TEST_F(PulseWriter, AVanishedLineEndsTheRunWithOneErrorBoxAndStartWorksAgain) {
+    ChooseFrequency(0);
+    Start();
+    ASSERT_TRUE(Running()) << Errors();
+    Pump(300); // in the middle of the first burst
+    line_->Vanish();
+    ASSERT_TRUE(WaitUntil([&] { return Idle(); }, milliseconds(2000))) << Errors();
+    Pump(300);
+    EXPECT_EQ(ErrorBoxes::Texts(), QStringList{QStringLiteral("Ошибка записи в порт.")});
+
+    // The adapter is plugged in again.
+    line_.reset();
+    line_ = comm::SimulatedLine::Plug("SIM0");
+    ErrorBoxes::Clear();
+    Start();
+    ASSERT_TRUE(Running()) << Errors();
+    EXPECT_TRUE(WaitUntil([&] { return !line_->Sent().empty(); }, milliseconds(2000)));
+    Stop();
+    EXPECT_TRUE(Idle());
+    EXPECT_TRUE(ErrorBoxes::Texts().isEmpty()) << Errors();
+}
+
+} // namespace
