@@ -1,12 +1,13 @@
 # The two everyday commands:
 #   make run    install what is missing, build, start the program
 #   make test   install what is missing, build, run every test normally and
-#               under AddressSanitizer + UndefinedBehaviorSanitizer
+#               under AddressSanitizer + UndefinedBehaviorSanitizer, and the tests
+#               of the threaded code under ThreadSanitizer
 # and for releases and hardening:
 #   make package  the Debian package build/release/tavrix_<version>_<arch>.deb
 #   make fuzz     libFuzzer runs of the text and port-list parsers (clang, build/fuzz)
-# Build trees live under build/: build/release for the program, build/asan for
-# the sanitizer run of the tests.
+# Build trees live under build/: build/release for the program, build/asan and
+# build/tsan for the sanitizer runs of the tests.
 
 PACKAGES := cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
             libbenchmark-dev fonts-liberation2 fonts-dejavu-core
@@ -16,7 +17,7 @@ FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test build deps test-release test-asan package fuzz clean format
+.PHONY: run test build deps test-release test-asan test-tsan package fuzz clean format
 
 deps:
 	@missing=""; \
@@ -35,6 +36,9 @@ build/release/CMakeCache.txt: | deps
 
 build/asan/CMakeCache.txt: | deps
 	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DTAVRIX_SANITIZE=ON -DTAVRIX_BENCH=OFF
+
+build/tsan/CMakeCache.txt: | deps
+	cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIX_TSAN=ON -DTAVRIX_BENCH=OFF
 
 build: deps build/release/CMakeCache.txt
 	cmake --build build/release -j $(JOBS)
@@ -56,9 +60,16 @@ test-asan: deps build/asan/CMakeCache.txt
 	cmake --build build/asan -j $(JOBS)
 	ctest --test-dir build/asan --output-on-failure -j $(JOBS)
 
+# The kernel's mmap randomisation can be wider than ThreadSanitizer's memory layout allows;
+# setarch -R runs the tests without it.
+test-tsan: deps build/tsan/CMakeCache.txt
+	cmake --build build/tsan -j $(JOBS)
+	setarch $$(uname -m) -R ctest --test-dir build/tsan --output-on-failure -j $(JOBS)
+
 test: deps
 	$(MAKE) test-release
 	$(MAKE) test-asan
+	$(MAKE) test-tsan
 
 # The .deb's Depends come from dpkg-shlibdeps: Debian's own Qt 6 packages.
 package: deps build/release/CMakeCache.txt

@@ -8,7 +8,7 @@
 // memory at the end of the run (and its peak).
 //
 //   build/release/bench/pulse_timing [run-seconds=30] [idle-seconds=10]      (offscreen)
-//   QT_QPA_PLATFORM=xcb xvfb-run -a -s '-screen 0 1024x768x24' \
+//   QT_QPA_PLATFORM=xcb xvfb-run -a -s '-screen 0 1024x768x24'
 //       build/release/bench/pulse_timing [run-seconds] [idle-seconds]        (a real X server)
 
 #include "HarnessSupport.h"

@@ -55,8 +55,15 @@ void Synchronize(const std::function<void()>& work) {
     auto request = std::make_shared<detail::Request>();
     request->work = [&work](detail::Request&) { work(); };
     detail::SendRequest(request);
-    if (request->error)
-        std::rethrow_exception(request->error);
+    // The error leaves the request under the lock, so that the UI thread's reference to the
+    // request holds none of it and the exception object ends its life on this thread.
+    std::exception_ptr error;
+    {
+        std::lock_guard lock(Pending().mutex);
+        error = std::move(request->error);
+    }
+    if (error)
+        std::rethrow_exception(error);
 }
 
 std::uint64_t SynchronizeCalls() {

@@ -115,8 +115,9 @@ void TThreadTimer::Run() {
         ticking_ = false;
         if (failure) {
             // An error caused by disabling the timer (an aborted tick) is no failure.
+            // Moved, so that the exception object is the owner's alone from here on.
             if (!stopping_) {
-                failure_ = failure;
+                failure_ = std::move(failure);
                 failed = true;
             }
             break;
