@@ -27,6 +27,11 @@ TEST_F(Soak, ThreeHundredRunsLeaveNoDescriptorThreadOrStrayWrite) {
     f.Timer1->SetInterval(3600 * 1000);
     f.Timer2->SetEnabled(false);
     Pump(0);
+    // One run first: what a process starts once with its first threads (a sanitizer's own
+    // background thread) is not a leak of the runs.
+    Start();
+    Stop();
+    Pump(0);
     ASSERT_EQ(pty_->ReadAll(std::chrono::milliseconds(20)), "");
     const int descriptors = OpenDescriptors();
     const int threads = Threads();
