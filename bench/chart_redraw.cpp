@@ -2,39 +2,18 @@
 // a full redraw with a sweep of 202 points, and the redraw after one new preview sample.
 #include "BenchmarkMain.h"
 
+#include "app/PreviewChart.h"
 #include "widgets/Chart.h"
+#include "widgets/ChartSeries.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
 namespace {
 
-void ConfigureLikeMainWindow(TChart& chart, TLineSeries*& series) {
-    chart.resize(601, 153);
-    chart.SetColor(clBlack);
-    chart.BackWall().Brush().SetColor(clWhite);
-    chart.BackWall().Brush().SetStyle(bsClear);
-    chart.SetMarginBottom(0);
-    chart.SetMarginLeft(0);
-    chart.SetMarginRight(0);
-    chart.SetMarginTop(5);
-    chart.Title().SetText(QStringLiteral("TChart"));
-    chart.Title().SetVisible(false);
-    chart.Legend().SetVisible(false);
-    chart.SetView3D(false);
-    series = &chart.AddSeries<TLineSeries>();
-    series->SetSeriesColor(clRed);
-    series->Pointer().SetVisible(false);
-    chart.LeftAxis().SetAutomatic(false);
-    chart.LeftAxis().SetAxisRange(0.0, 20.0);
-    chart.BottomAxis().SetAutomatic(false);
-    chart.BottomAxis().SetAxisRange(0.0, 20.0);
-}
-
 void BM_ChartFullRedraw202Points(benchmark::State& state) {
     TChart chart;
-    TLineSeries* series = nullptr;
-    ConfigureLikeMainWindow(chart, series);
+    TLineSeries* series = &ConfigurePreviewChart(chart);
     double level = 1.0;
     for (int index = 0; index <= 201; ++index) {
         if (index % 20 == 0) {
@@ -60,8 +39,7 @@ BENCHMARK(BM_ChartFullRedraw202Points)
 // during a run; the sweep is wiped after 202 samples as the window does.
 void BM_ChartSampleRedraw(benchmark::State& state) {
     TChart chart;
-    TLineSeries* series = nullptr;
-    ConfigureLikeMainWindow(chart, series);
+    TLineSeries* series = &ConfigurePreviewChart(chart);
     chart.UpdateOffscreenImage();
     int index = -1;
     for (auto _ : state) {
