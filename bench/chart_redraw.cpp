@@ -1,5 +1,7 @@
-// Redraws of the main window's chart (601 x 153, both axes 0 ... 20) into its off-screen image:
-// a full redraw with a sweep of 202 points, and the redraw after one new preview sample.
+// Updates of the main window's chart (601 x 153, both axes 0 ... 20) in its off-screen image: a
+// full redraw with a sweep of 202 points, and the update after one new preview sample (only its
+// new segment, and a full redraw when the sweep is wiped), with the pixels it hands on to the
+// screen per sample.
 #include "BenchmarkMain.h"
 
 #include "app/PreviewChart.h"
@@ -29,33 +31,70 @@ void BM_ChartFullRedraw202Points(benchmark::State& state) {
         benchmark::DoNotOptimize(chart.OffscreenImage().constBits());
     }
     state.counters["redraws"] = chart.RedrawCount();
+    state.counters["pixels to screen"] = chart.width() * chart.height();
 }
 BENCHMARK(BM_ChartFullRedraw202Points)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(15)
     ->ReportAggregatesOnly(true);
 
+// The window's preview sample by sample: sample `index` of a sweep flipping every 20 samples.
+void AddSample(TLineSeries& series, int index) {
+    series.InsertPoint(static_cast<double>(static_cast<long double>(index) * 0.1L),
+                       (index / 20) % 2 == 0 ? 11.0 : 1.0, QString(), clLime);
+}
+
 // One preview sample: a point goes in and the image is brought up to date, as every 10 ms
-// during a run; the sweep is wiped after 202 samples as the window does.
+// during a run; the sweep is wiped after 202 samples as the window does (a full redraw).
 void BM_ChartSampleRedraw(benchmark::State& state) {
     TChart chart;
-    TLineSeries* series = &ConfigurePreviewChart(chart);
+    TLineSeries& series = ConfigurePreviewChart(chart);
     chart.UpdateOffscreenImage();
     int index = -1;
+    double pixels = 0;
     for (auto _ : state) {
-        ++index;
-        series->InsertPoint(static_cast<double>(static_cast<long double>(index) * 0.1L),
-                            (index / 20) % 2 == 0 ? 11.0 : 1.0, QString(), clLime);
+        AddSample(series, ++index);
         if (index > 200) {
-            series->ClearPoints();
+            series.ClearPoints();
             index = -1;
         }
-        chart.UpdateOffscreenImage();
+        const QRect changed = chart.UpdateOffscreenImage();
+        pixels += changed.width() * changed.height();
         benchmark::DoNotOptimize(chart.OffscreenImage().constBits());
     }
-    state.counters["static redraws"] = chart.StaticRedrawCount();
+    state.counters["pixels to screen"] =
+        benchmark::Counter(pixels, benchmark::Counter::kAvgIterations);
+    state.counters["full redraws"] = chart.RedrawCount() - chart.IncrementalRedrawCount();
 }
 BENCHMARK(BM_ChartSampleRedraw)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(15)
+    ->ReportAggregatesOnly(true);
+
+// Only the incremental update of a sample inside a sweep; the wipe is not timed.
+void BM_ChartIncrementalSample(benchmark::State& state) {
+    TChart chart;
+    TLineSeries& series = ConfigurePreviewChart(chart);
+    chart.UpdateOffscreenImage();
+    int index = -1;
+    double pixels = 0;
+    for (auto _ : state) {
+        AddSample(series, ++index);
+        const QRect changed = chart.UpdateOffscreenImage();
+        pixels += changed.width() * changed.height();
+        benchmark::DoNotOptimize(chart.OffscreenImage().constBits());
+        if (index == 200) {
+            state.PauseTiming();
+            series.ClearPoints();
+            chart.UpdateOffscreenImage();
+            index = -1;
+            state.ResumeTiming();
+        }
+    }
+    state.counters["pixels to screen"] =
+        benchmark::Counter(pixels, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_ChartIncrementalSample)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(15)
     ->ReportAggregatesOnly(true);

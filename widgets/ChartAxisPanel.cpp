@@ -18,6 +18,8 @@ TCustomAxisPanel::TCustomAxisPanel(QWidget* parent)
     setAutoFillBackground(false);
     setFocusPolicy(Qt::NoFocus);
     depthAxis_->SetVisible(false);
+    showTimer_.setSingleShot(true);
+    connect(&showTimer_, &QTimer::timeout, this, &TCustomAxisPanel::ShowDataChange);
 }
 
 TCustomAxisPanel::~TCustomAxisPanel() {
@@ -105,18 +107,36 @@ void TCustomAxisPanel::RequestDataRepaint() {
     if (constructing_ || destroying_ || dataChangePending_) {
         return;
     }
+    if (!FrameDue()) {
+        // The timer is set a whole period ahead: in a steady stream a later change finds the
+        // frame due first, so the timer costs no wake-up of its own.
+        if (!showTimer_.isActive()) {
+            showTimer_.start(kFramePeriod);
+        }
+        return;
+    }
     dataChangePending_ = true;
     QMetaObject::invokeMethod(this, &TCustomAxisPanel::ShowDataChange, Qt::QueuedConnection);
 }
 
+bool TCustomAxisPanel::FrameDue() const {
+    // A few milliseconds of slack, so that a change arriving a little early is not put off by a
+    // whole sample.
+    constexpr int kSlack = 5;
+    return !lastShown_.isValid() || lastShown_.elapsed() >= kFramePeriod - kSlack;
+}
+
 void TCustomAxisPanel::ShowDataChange() {
     dataChangePending_ = false;
+    showTimer_.stop();
     if (!dirty_ || !isVisible()) {
         return; // a hidden chart catches up at its next paint
     }
+    lastShown_.start();
     const QRect changed = UpdateOffscreenImage();
     if (!changed.isEmpty()) {
-        update(changed);
+        // The requests are already gathered: paint at once rather than post one more event.
+        repaint(changed);
     }
 }
 

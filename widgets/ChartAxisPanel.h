@@ -8,9 +8,11 @@
 #include "widgets/ChartSeries.h"
 #include "widgets/CustomPanel.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -25,6 +27,11 @@ public:
     static constexpr int kMinimumZoomPixels = 16;
     // Share of the vertical range one wheel step shifts.
     static constexpr double kWheelShift = 0.03;
+    // Data changes reach the screen at most about this often (ms): a screen refreshes at
+    // 60 Hz, while the preview adds a point every 10 ms, and every update costs a round of the
+    // window system's painting and flushing whatever its size. A change comes out within one
+    // period also when no further change follows.
+    static constexpr int kFramePeriod = 30;
 
     explicit TCustomAxisPanel(QWidget* parent = nullptr);
     ~TCustomAxisPanel() override;
@@ -80,11 +87,11 @@ public:
     // Marks the off-screen image dirty and invalidates the whole control; many requests before
     // the next paint cost one redraw. Suppressed while the chart is being constructed.
     void RequestRepaint() override;
-    // The same for a change of series data only. Many requests before the event loop comes
-    // round again cost one update of the image: when the static layer (panel, back wall, axes,
-    // grid, labels) stays as it is and the series only gained strokes at the end, just those are
-    // painted into the image and only the rectangle they touch is invalidated; otherwise the
-    // image is redrawn and the whole control invalidated.
+    // The same for a change of series data only. Requests are gathered and shown at most once
+    // per frame period: when the static layer (panel, back wall, axes, grid, labels) stays as it
+    // is and the series only gained strokes at the end, just those are painted into the image
+    // and only the rectangle they touch is repainted; otherwise the image is redrawn and the
+    // whole control repainted.
     void RequestDataRepaint();
 
     // The plot rectangle of the last paint.
@@ -152,8 +159,10 @@ private:
     };
 
     QRect Redraw();
-    // Runs once per event loop pass after data changes: brings the image up to date and
-    // invalidates what changed.
+    // True when the last data change shown is a frame period old.
+    bool FrameDue() const;
+    // Runs after data changes, once per event loop pass or from the timer: brings the image up
+    // to date and repaints what changed.
     void ShowDataChange();
     void AdjustAxisRanges();
     std::vector<std::pair<double, QString>> TextLabels(const TChartAxis& axis) const;
@@ -205,6 +214,8 @@ private:
     bool dirty_ = true;
     bool staticDirty_ = true;
     bool dataChangePending_ = false;
+    QElapsedTimer lastShown_;
+    QTimer showTimer_;
     TDataLayout staticLayout_;
     // The strokes the image shows, and those of the series now.
     std::vector<TSeriesStroke> drawnStrokes_;
