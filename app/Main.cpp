@@ -1,5 +1,6 @@
 #include "app/Main.h"
 
+#include "app/PreviewChart.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/FormatSettings.h"
 #include "platform/ui/TButton.h"
@@ -215,23 +216,8 @@ void TMainForm::CreateControls() {
     btnDisconnect = PlaceButton(GroupBox8, QStringLiteral("СТОП"), 24, 8, 16, 81, 49);
     btnDisconnect->setEnabled(false);
 
-    Chart1 = Place<TChart>(Panel1, 8, 360, 601, 153);
-    Chart1->SetColor(clBlack);
-    Chart1->BackWall().Brush().SetColor(clWhite);
-    Chart1->BackWall().Brush().SetStyle(bsClear);
-    Chart1->SetMarginBottom(0);
-    Chart1->SetMarginLeft(0);
-    Chart1->SetMarginRight(0);
-    Chart1->SetMarginTop(5);
-    Chart1->Title().SetText(QStringLiteral("TChart"));
-    Chart1->Title().SetVisible(false);
-    Chart1->Legend().SetVisible(false);
-    Chart1->SetView3D(false);
-    Series1 = &Chart1->AddSeries<TLineSeries>();
-    Series1->SetSeriesColor(clRed);
-    Series1->Pointer().SetInflateMargins(true);
-    Series1->Pointer().SetStyle(psRectangle);
-    Series1->Pointer().SetVisible(false);
+    Chart1 = new TChart(Panel1);
+    Series1 = &ConfigurePreviewChart(*Chart1);
 
     for (ui::TButton* button : {btnConnect, btnDisconnect, Button13, Button14})
         SetControlColors(button, clBtnFace, clWindowText);
@@ -305,10 +291,7 @@ void TMainForm::FormCreate() {
     cbPort->SetItems(ports);
     cbPort->SetItemIndex(0);
     cbBaudRate->SetItemIndex(3);
-    Chart1->LeftAxis().SetAutomatic(false);
-    Chart1->LeftAxis().SetAxisRange(0.0, 20.0);
-    Chart1->BottomAxis().SetAutomatic(false);
-    Chart1->BottomAxis().SetAxisRange(0.0, 20.0);
+    FixPreviewAxes(*Chart1);
     PulseLevel = 1.0;
 }
 

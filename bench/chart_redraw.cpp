@@ -1,40 +1,21 @@
-// Redraws of the main window's chart (601 x 153, both axes 0 ... 20) into its off-screen image:
-// a full redraw with a sweep of 202 points, and the redraw after one new preview sample.
+// Updates of the main window's chart (601 x 153, both axes 0 ... 20) in its off-screen image: a
+// full redraw with a sweep of 202 points, and the update after one new preview sample (only its
+// new segment, and a full redraw when the sweep is wiped), with the pixels it hands on to the
+// screen per sample.
 #include "BenchmarkMain.h"
 
+#include "app/PreviewChart.h"
 #include "widgets/Chart.h"
+#include "widgets/ChartSeries.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
 namespace {
 
-void ConfigureLikeMainWindow(TChart& chart, TLineSeries*& series) {
-    chart.resize(601, 153);
-    chart.SetColor(clBlack);
-    chart.BackWall().Brush().SetColor(clWhite);
-    chart.BackWall().Brush().SetStyle(bsClear);
-    chart.SetMarginBottom(0);
-    chart.SetMarginLeft(0);
-    chart.SetMarginRight(0);
-    chart.SetMarginTop(5);
-    chart.Title().SetText(QStringLiteral("TChart"));
-    chart.Title().SetVisible(false);
-    chart.Legend().SetVisible(false);
-    chart.SetView3D(false);
-    series = &chart.AddSeries<TLineSeries>();
-    series->SetSeriesColor(clRed);
-    series->Pointer().SetVisible(false);
-    chart.LeftAxis().SetAutomatic(false);
-    chart.LeftAxis().SetAxisRange(0.0, 20.0);
-    chart.BottomAxis().SetAutomatic(false);
-    chart.BottomAxis().SetAxisRange(0.0, 20.0);
-}
-
 void BM_ChartFullRedraw202Points(benchmark::State& state) {
     TChart chart;
-    TLineSeries* series = nullptr;
-    ConfigureLikeMainWindow(chart, series);
+    TLineSeries* series = &ConfigurePreviewChart(chart);
     double level = 1.0;
     for (int index = 0; index <= 201; ++index) {
         if (index % 20 == 0) {
@@ -50,34 +31,65 @@ void BM_ChartFullRedraw202Points(benchmark::State& state) {
         benchmark::DoNotOptimize(chart.OffscreenImage().constBits());
     }
     state.counters["redraws"] = chart.RedrawCount();
+    state.counters["pixels to screen"] = chart.width() * chart.height();
 }
 BENCHMARK(BM_ChartFullRedraw202Points)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(15)
     ->ReportAggregatesOnly(true);
 
-// One preview sample: a point goes in and the image is brought up to date, as every 10 ms
-// during a run; the sweep is wiped after 202 samples as the window does.
-void BM_ChartSampleRedraw(benchmark::State& state) {
+// The window's preview sample by sample: sample `index` of a sweep flipping every 20 samples.
+void AddSample(TLineSeries& series, int index) {
+    series.InsertPoint(static_cast<double>(static_cast<long double>(index) * 0.1L),
+                       (index / 20) % 2 == 0 ? 11.0 : 1.0, QString(), clLime);
+}
+
+// Preview samples one by one: a point goes in and the image is brought up to date, as every
+// 10 ms during a run; after sample 201 the sweep is wiped (a full redraw) as the window does,
+// timed or not.
+void RunSamples(benchmark::State& state, bool timeTheWipe) {
     TChart chart;
-    TLineSeries* series = nullptr;
-    ConfigureLikeMainWindow(chart, series);
+    TLineSeries& series = ConfigurePreviewChart(chart);
     chart.UpdateOffscreenImage();
     int index = -1;
+    double pixels = 0;
     for (auto _ : state) {
-        ++index;
-        series->InsertPoint(static_cast<double>(static_cast<long double>(index) * 0.1L),
-                            (index / 20) % 2 == 0 ? 11.0 : 1.0, QString(), clLime);
-        if (index > 200) {
-            series->ClearPoints();
+        AddSample(series, ++index);
+        const bool wipe = index > 200;
+        if (wipe && timeTheWipe) {
+            series.ClearPoints();
             index = -1;
         }
-        chart.UpdateOffscreenImage();
+        const QRect changed = chart.UpdateOffscreenImage();
+        pixels += changed.width() * changed.height();
         benchmark::DoNotOptimize(chart.OffscreenImage().constBits());
+        if (wipe && !timeTheWipe) {
+            state.PauseTiming();
+            series.ClearPoints();
+            chart.UpdateOffscreenImage();
+            index = -1;
+            state.ResumeTiming();
+        }
     }
-    state.counters["static redraws"] = chart.StaticRedrawCount();
+    state.counters["pixels to screen"] =
+        benchmark::Counter(pixels, benchmark::Counter::kAvgIterations);
+    state.counters["full redraws"] = chart.RedrawCount() - chart.IncrementalRedrawCount();
+}
+
+// A sample as the window adds it, the wipe included.
+void BM_ChartSampleRedraw(benchmark::State& state) {
+    RunSamples(state, true);
 }
 BENCHMARK(BM_ChartSampleRedraw)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(15)
+    ->ReportAggregatesOnly(true);
+
+// Only the incremental update of a sample inside a sweep; the wipe is not timed.
+void BM_ChartIncrementalSample(benchmark::State& state) {
+    RunSamples(state, false);
+}
+BENCHMARK(BM_ChartIncrementalSample)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(15)
     ->ReportAggregatesOnly(true);

@@ -1,5 +1,6 @@
 #include "widgets/ChartAxisPanel.h"
 
+#include <QMetaObject>
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
@@ -17,6 +18,8 @@ TCustomAxisPanel::TCustomAxisPanel(QWidget* parent)
     setAutoFillBackground(false);
     setFocusPolicy(Qt::NoFocus);
     depthAxis_->SetVisible(false);
+    showTimer_.setSingleShot(true);
+    connect(&showTimer_, &QTimer::timeout, this, &TCustomAxisPanel::ShowDataChange);
 }
 
 TCustomAxisPanel::~TCustomAxisPanel() {
@@ -93,13 +96,47 @@ void TCustomAxisPanel::SetMarginBottom(int percent) {
 
 void TCustomAxisPanel::RequestRepaint() {
     staticDirty_ = true;
-    RequestDataRepaint();
+    dirty_ = true;
+    if (!constructing_ && !destroying_) {
+        update();
+    }
 }
 
 void TCustomAxisPanel::RequestDataRepaint() {
     dirty_ = true;
-    if (!constructing_ && !destroying_) {
-        update();
+    if (constructing_ || destroying_ || dataChangePending_) {
+        return;
+    }
+    if (!FrameDue()) {
+        // The timer is set a whole period ahead: in a steady stream a later change finds the
+        // frame due first, so the timer costs no wake-up of its own.
+        if (!showTimer_.isActive()) {
+            showTimer_.start(kFramePeriod);
+        }
+        return;
+    }
+    dataChangePending_ = true;
+    QMetaObject::invokeMethod(this, &TCustomAxisPanel::ShowDataChange, Qt::QueuedConnection);
+}
+
+bool TCustomAxisPanel::FrameDue() const {
+    // A few milliseconds of slack, so that a change arriving a little early is not put off by a
+    // whole sample.
+    constexpr int kSlack = 5;
+    return !lastShown_.isValid() || lastShown_.elapsed() >= kFramePeriod - kSlack;
+}
+
+void TCustomAxisPanel::ShowDataChange() {
+    dataChangePending_ = false;
+    showTimer_.stop();
+    if (!dirty_ || !isVisible()) {
+        return; // a hidden chart catches up at its next paint
+    }
+    lastShown_.start();
+    const QRect changed = UpdateOffscreenImage();
+    if (!changed.isEmpty()) {
+        // The requests are already gathered: paint at once rather than post one more event.
+        repaint(changed);
     }
 }
 
@@ -226,51 +263,84 @@ void TCustomAxisPanel::RedrawStaticLayer(const TDataLayout& layout) {
     ++staticRedrawCount_;
 }
 
-void TCustomAxisPanel::Redraw() {
+QRect TCustomAxisPanel::Redraw() {
     if (staticLayer_.size() != size()) {
         staticLayer_ = QImage(size(), QImage::Format_RGB32);
         staticDirty_ = true;
     }
     if (staticLayer_.isNull()) {
         image_ = QImage();
-        return; // an empty control has nothing to draw
+        drawnStrokes_.clear();
+        return {}; // an empty control has nothing to draw
     }
     AdjustAxisRanges();
     TDataLayout layout = CurrentDataLayout();
+    bool full = image_.size() != staticLayer_.size();
     if (staticDirty_ || !(layout == staticLayout_)) {
         RedrawStaticLayer(layout);
         staticLayout_ = std::move(layout);
         staticDirty_ = false;
+        full = true;
     }
 
-    if (image_.size() == staticLayer_.size() && image_.format() == staticLayer_.format()) {
-        std::memcpy(image_.bits(), staticLayer_.constBits(),
-                    static_cast<std::size_t>(staticLayer_.sizeInBytes()));
-    } else {
-        image_ = staticLayer_.copy();
-    }
-    QPainter painter(&image_);
+    strokes_.clear();
     for (const auto& series : series_) {
         if (series->Active()) {
-            series->Draw(painter, HorizAxisOf(*series), VertAxisOf(*series), chartRect_,
-                         clipPoints_);
+            series->CalcStrokes(HorizAxisOf(*series), VertAxisOf(*series), chartRect_, strokes_);
         }
     }
+    // What the image shows is kept when the strokes now begin with exactly those it shows:
+    // painting only the rest over it then gives the pixels of a full redraw.
+    full = full || strokes_.size() < drawnStrokes_.size() ||
+           !std::equal(drawnStrokes_.begin(), drawnStrokes_.end(), strokes_.begin());
+    QRect changed;
+    if (full) {
+        if (image_.size() == staticLayer_.size()) {
+            std::memcpy(image_.bits(), staticLayer_.constBits(),
+                        static_cast<std::size_t>(staticLayer_.sizeInBytes()));
+        } else {
+            image_ = staticLayer_.copy();
+        }
+        QPainter painter(&image_);
+        DrawStrokes(painter, strokes_, chartRect_, clipPoints_);
+        changed = rect();
+    } else {
+        const std::span<const TSeriesStroke> added(
+            strokes_.begin() + static_cast<std::ptrdiff_t>(drawnStrokes_.size()), strokes_.end());
+        if (!added.empty()) {
+            QPainter painter(&image_);
+            DrawStrokes(painter, added, chartRect_, clipPoints_);
+        }
+        for (const TSeriesStroke& stroke : added) {
+            changed |= StrokeBounds(stroke);
+        }
+        const QRect limit = clipPoints_ ? QRect(chartRect_.left, chartRect_.top, chartRect_.Width(),
+                                                chartRect_.Height())
+                                        : rect();
+        changed &= limit;
+        ++incrementalRedrawCount_;
+    }
+    drawnStrokes_.swap(strokes_);
     ++redrawCount_;
+    return changed;
 }
 
-void TCustomAxisPanel::UpdateOffscreenImage() {
-    if (dirty_ || image_.size() != size()) {
-        Redraw();
-        dirty_ = false;
+QRect TCustomAxisPanel::UpdateOffscreenImage() {
+    if (!dirty_ && image_.size() == size()) {
+        return {};
     }
+    const QRect changed = Redraw();
+    dirty_ = false;
+    return changed;
 }
 
 void TCustomAxisPanel::paintEvent(QPaintEvent* event) {
-    const bool redrawn = dirty_ || image_.size() != size();
-    UpdateOffscreenImage();
+    const QRegion changed = UpdateOffscreenImage();
     QPainter painter(this);
-    painter.drawImage(0, 0, image_);
+    // Only the update region goes to the screen.
+    for (const QRect& part : event->region()) {
+        painter.drawImage(part.topLeft(), image_, part);
+    }
     if (!xorBands_.empty()) {
         // The rubber band: combined with what is on the screen by not-xor, so drawing the same
         // outline again restores the pixels.
@@ -293,7 +363,8 @@ void TCustomAxisPanel::paintEvent(QPaintEvent* event) {
             }
         }
     }
-    if (redrawn && event->rect() != rect()) {
-        update(); // a fresh image reached only part of the screen: show the rest as well
+    const QRegion unseen = changed - event->region();
+    if (!unseen.isEmpty()) {
+        update(unseen); // the image changed beyond this paint's region: show the rest as well
     }
 }

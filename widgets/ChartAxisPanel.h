@@ -8,9 +8,11 @@
 #include "widgets/ChartSeries.h"
 #include "widgets/CustomPanel.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -25,6 +27,11 @@ public:
     static constexpr int kMinimumZoomPixels = 16;
     // Share of the vertical range one wheel step shifts.
     static constexpr double kWheelShift = 0.03;
+    // Data changes reach the screen at most about this often (ms): a screen refreshes at
+    // 60 Hz, while the preview adds a point every 10 ms, and every update costs a round of the
+    // window system's painting and flushing whatever its size. A change comes out within one
+    // period also when no further change follows.
+    static constexpr int kFramePeriod = 30;
 
     explicit TCustomAxisPanel(QWidget* parent = nullptr);
     ~TCustomAxisPanel() override;
@@ -80,9 +87,11 @@ public:
     // Marks the off-screen image dirty and invalidates the whole control; many requests before
     // the next paint cost one redraw. Suppressed while the chart is being constructed.
     void RequestRepaint() override;
-    // The same for a change of series data only: the static layer (panel, back wall, axes,
-    // grid, labels) is drawn again only when the data moves it (automatic ranges, which axes
-    // are drawn, label styles and texts); otherwise the series is drawn over the kept layer.
+    // The same for a change of series data only. Requests are gathered and shown at most once
+    // per frame period: when the static layer (panel, back wall, axes, grid, labels) stays as it
+    // is and the series only gained strokes at the end, just those are painted into the image
+    // and only the rectangle they touch is repainted; otherwise the image is redrawn and the
+    // whole control repainted.
     void RequestDataRepaint();
 
     // The plot rectangle of the last paint.
@@ -92,14 +101,18 @@ public:
     // The label style an axis draws with (talAuto resolved).
     TAxisLabelStyle EffectiveLabelStyle(const TChartAxis& axis) const;
 
-    // The off-screen image, its dirty flag and how many times it was redrawn.
+    // The off-screen image, its dirty flag and how many times it was brought up to date.
     const QImage& OffscreenImage() const { return image_; }
     bool Dirty() const { return dirty_; }
     int RedrawCount() const { return redrawCount_; }
+    // How many of those only added the new strokes of a series.
+    int IncrementalRedrawCount() const { return incrementalRedrawCount_; }
     // How many of those redraws drew the static layer too.
     int StaticRedrawCount() const { return staticRedrawCount_; }
-    // Brings the off-screen image up to date the way a paint does, without showing it.
-    void UpdateOffscreenImage();
+    // Brings the off-screen image up to date the way a paint does, without showing it. Returns
+    // the part of the control that changed: all of it after a redraw, the bounds of the new
+    // strokes (clipped like them) after an incremental update, nothing when it was up to date.
+    QRect UpdateOffscreenImage();
 
     // Zoom and panning.
     // Zooms into the pixels from rect's top-left corner to (left + width, top + height): the
@@ -145,7 +158,12 @@ private:
         double maximum = 0.0;
     };
 
-    void Redraw();
+    QRect Redraw();
+    // True when the last data change shown is a frame period old.
+    bool FrameDue() const;
+    // Runs after data changes, once per event loop pass or from the timer: brings the image up
+    // to date and repaints what changed.
+    void ShowDataChange();
     void AdjustAxisRanges();
     std::vector<std::pair<double, QString>> TextLabels(const TChartAxis& axis) const;
     bool SeriesUses(const TChartSeries& series, const TChartAxis& axis) const;
@@ -195,8 +213,15 @@ private:
     QImage staticLayer_;
     bool dirty_ = true;
     bool staticDirty_ = true;
+    bool dataChangePending_ = false;
+    QElapsedTimer lastShown_;
+    QTimer showTimer_;
     TDataLayout staticLayout_;
+    // The strokes the image shows, and those of the series now.
+    std::vector<TSeriesStroke> drawnStrokes_;
+    std::vector<TSeriesStroke> strokes_;
     int redrawCount_ = 0;
+    int incrementalRedrawCount_ = 0;
     int staticRedrawCount_ = 0;
     chart::TPixelRect chartRect_;
 

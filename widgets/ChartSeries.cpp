@@ -31,6 +31,44 @@ double DistanceToSegment(const QPoint& p, const QPoint& a, const QPoint& b) {
 
 } // namespace
 
+// ---- Strokes ---------------------------------------------------------------------------
+
+void DrawStrokes(QPainter& painter, std::span<const TSeriesStroke> strokes,
+                 const chart::TPixelRect& plot, bool clip) {
+    if (strokes.empty()) {
+        return;
+    }
+    if (clip) {
+        painter.setClipRect(QRect(plot.left, plot.top, plot.Width(), plot.Height()));
+    }
+    painter.setBrush(Qt::NoBrush);
+    // A square cap covers both end pixels; a flat one would drop one end, chosen by direction.
+    QPen pen(Qt::black, 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+    bool penSet = false;
+    for (const TSeriesStroke& stroke : strokes) {
+        if (!penSet || pen.color().rgb() != stroke.color || pen.width() != stroke.width) {
+            pen.setColor(QColor::fromRgb(stroke.color));
+            pen.setWidth(stroke.width);
+            pen.setCosmetic(stroke.width <= 1);
+            painter.setPen(pen);
+            penSet = true;
+        }
+        painter.drawLine(stroke.from, stroke.to);
+    }
+    if (clip) {
+        painter.setClipping(false);
+    }
+}
+
+QRect StrokeBounds(const TSeriesStroke& stroke) {
+    const int margin = std::max(1, stroke.width);
+    return QRect(QPoint(std::min(stroke.from.x(), stroke.to.x()),
+                        std::min(stroke.from.y(), stroke.to.y())),
+                 QPoint(std::max(stroke.from.x(), stroke.to.x()),
+                        std::max(stroke.from.y(), stroke.to.y())))
+        .adjusted(-margin, -margin, margin, margin);
+}
+
 // ---- TChartValueList -------------------------------------------------------------------
 
 void TChartValueList::SetOrder(TChartListOrder order) {
@@ -256,31 +294,17 @@ const std::vector<TSeriesSegment>& TCustomSeries::CalcSegments(const TCustomChar
     return lastSegments_;
 }
 
-void TCustomSeries::Draw(QPainter& painter, const TCustomChartAxis& horizAxis,
-                         const TCustomChartAxis& vertAxis, const chart::TPixelRect& plot,
-                         bool clip) {
+void TCustomSeries::CalcStrokes(const TCustomChartAxis& horizAxis, const TCustomChartAxis& vertAxis,
+                                const chart::TPixelRect& plot,
+                                std::vector<TSeriesStroke>& strokes) {
     const std::vector<TSeriesSegment>& segments = CalcSegments(horizAxis, vertAxis, plot);
-    if (segments.empty() || !linePen_.Draws()) {
+    if (!linePen_.Draws()) {
         return;
     }
-    if (clip) {
-        painter.setClipRect(QRect(plot.left, plot.top, plot.Width(), plot.Height()));
-    }
-    painter.setBrush(Qt::NoBrush);
-    // A square cap covers both end pixels; a flat one would drop one end, chosen by direction.
-    QPen pen(Qt::black, linePen_.Width(), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
-    pen.setCosmetic(linePen_.Width() <= 1);
-    TColor penColor = clNone;
     for (const TSeriesSegment& segment : segments) {
-        if (segment.color != penColor) {
-            penColor = segment.color;
-            pen.setColor(ChartColorToQColor(penColor, linePen_.Color()));
-            painter.setPen(pen);
-        }
-        painter.drawLine(segment.from, segment.to);
-    }
-    if (clip) {
-        painter.setClipping(false);
+        strokes.push_back({segment.from, segment.to,
+                           ChartColorToQColor(segment.color, linePen_.Color()).rgb(),
+                           linePen_.Width()});
     }
 }
 

@@ -6,9 +6,12 @@
 #include "widgets/ChartPens.h"
 
 #include <QPoint>
+#include <QRect>
+#include <QRgb>
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 class QPainter;
@@ -71,6 +74,23 @@ struct TSeriesSegment {
     bool operator==(const TSeriesSegment&) const = default;
 };
 
+// One straight piece of line as the chart paints it: a segment with its pen's colour and width.
+// The same strokes painted in the same order over the same picture give the same pixels, which
+// is what lets the chart paint only the strokes a new point adds.
+struct TSeriesStroke {
+    QPoint from;
+    QPoint to;
+    QRgb color = 0;
+    int width = 1;
+    bool operator==(const TSeriesStroke&) const = default;
+};
+
+// Paints the strokes in order, clipped to the plot rectangle when `clip` is set.
+void DrawStrokes(QPainter& painter, std::span<const TSeriesStroke> strokes,
+                 const chart::TPixelRect& plot, bool clip);
+// The pixels a stroke can touch: its end points' bounds widened by the pen's width.
+QRect StrokeBounds(const TSeriesStroke& stroke);
+
 class TChartSeries {
 public:
     TChartSeries();
@@ -115,10 +135,11 @@ public:
     int FirstValueIndex() const { return firstValueIndex_; }
     int LastValueIndex() const { return lastValueIndex_; }
 
-    // Draws the series against its axes inside the plot rectangle.
-    virtual void Draw(QPainter& painter, const TCustomChartAxis& horizAxis,
-                      const TCustomChartAxis& vertAxis, const chart::TPixelRect& plot,
-                      bool clip) = 0;
+    // Appends the strokes that draw the series against its axes inside the plot rectangle, in
+    // painting order, and records the visible range.
+    virtual void CalcStrokes(const TCustomChartAxis& horizAxis, const TCustomChartAxis& vertAxis,
+                             const chart::TPixelRect& plot,
+                             std::vector<TSeriesStroke>& strokes) = 0;
     // True when (x, y) lies on what the last paint drew.
     virtual bool Clicked(int x, int y) const = 0;
 
@@ -167,8 +188,8 @@ public:
     // The pieces of the last paint or calculation (before clipping).
     const std::vector<TSeriesSegment>& LastSegments() const { return lastSegments_; }
 
-    void Draw(QPainter& painter, const TCustomChartAxis& horizAxis,
-              const TCustomChartAxis& vertAxis, const chart::TPixelRect& plot, bool clip) override;
+    void CalcStrokes(const TCustomChartAxis& horizAxis, const TCustomChartAxis& vertAxis,
+                     const chart::TPixelRect& plot, std::vector<TSeriesStroke>& strokes) override;
     bool Clicked(int x, int y) const override;
 
 protected:

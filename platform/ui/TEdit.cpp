@@ -9,6 +9,9 @@ namespace ui {
 TEdit::TEdit(QWidget* parent) : QLineEdit(parent) {}
 
 void TEdit::SetText(const QString& text) {
+    // The clock writes its fields every second; a date that stays the same repaints nothing.
+    if (text == this->text() && cursorPosition() == 0 && !hasSelectedText())
+        return;
     setText(text);
     setCursorPosition(0);
 }

@@ -146,6 +146,48 @@ TEST(EditField, SetTextShowsTheBeginning) {
     EXPECT_EQ(edit.cursorPosition(), 0);
 }
 
+// Counts the paint events a widget receives.
+class TPaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+TEST(EditField, SetTextOfTheShownTextRepaintsNothingButStillUndoesEdits) {
+    QWidget window;
+    auto* edit = new ui::TEdit(&window);
+    edit->setFocusPolicy(Qt::NoFocus); // no blinking caret among the paints counted
+    edit->SetText(QStringLiteral("07.12.2026"));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(100); // the first paints are done
+    TPaintCounter counter;
+    edit->installEventFilter(&counter);
+    edit->SetText(QStringLiteral("07.12.2026")); // the clock's next tick on the same day
+    QTest::qWait(50);
+    EXPECT_EQ(counter.paints, 0);
+    edit->SetText(QStringLiteral("08.12.2026"));
+    QTRY_VERIFY(counter.paints > 0);
+    // A moved caret, a selection or typed text are still put right.
+    edit->setCursorPosition(4);
+    edit->SetText(QStringLiteral("08.12.2026"));
+    EXPECT_EQ(edit->cursorPosition(), 0);
+    edit->setSelection(2, -2); // caret at the start, two characters selected
+    edit->SetText(QStringLiteral("08.12.2026"));
+    EXPECT_FALSE(edit->hasSelectedText());
+    edit->setText(QStringLiteral("typed"));
+    edit->SetText(QStringLiteral("08.12.2026"));
+    EXPECT_EQ(edit->Text(), QStringLiteral("08.12.2026"));
+    EXPECT_EQ(edit->cursorPosition(), 0);
+    edit->removeEventFilter(&counter);
+}
+
 TEST(EditField, MousePressDoesNotSelectAll) {
     QWidget window;
     auto* edit = new ui::TEdit(&window);
