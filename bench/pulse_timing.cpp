@@ -16,6 +16,7 @@
 #include "app/Main.h"
 #include "platform/ui/TButton.h"
 #include "platform/ui/TComboBox.h"
+#include "platform/ui/TThread.h"
 #include "widgets/Spin.h"
 
 #include <QApplication>
@@ -157,6 +158,9 @@ int main(int argc, char** argv) {
     std::mutex mutex;
     Arrivals arrivals[2];
     std::thread reader([&] {
+        // Both writers are timed by this one thread; where the process may, it runs before
+        // everything else, so that its own wake-ups blur neither figure.
+        ui::SetCurrentThreadPriority(ui::tpTimeCritical);
         char buffer[4096];
         for (;;) {
             pollfd p[3] = {
