@@ -1,5 +1,6 @@
 #include "app/Main.h"
 
+#include "app/PulseFigures.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/FormatSettings.h"
 #include "platform/ui/TButton.h"
@@ -7,6 +8,7 @@
 #include "platform/ui/TEdit.h"
 #include "platform/ui/TTimer.h"
 #include "platform/ui/TTrackBar.h"
+#include "platform/ui/ToolTip.h"
 #include "serial/BCPort.h"
 #include "widgets/Chart.h"
 #include "widgets/ChartSeries.h"
@@ -23,6 +25,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 
 namespace {
 
@@ -113,6 +116,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     CreateTimers();
     WireHandlers();
     ui::RunHandler([this] { FormCreate(); });
+    SetUpToolTips();
 }
 
 TMainForm::~TMainForm() = default;
@@ -418,6 +422,29 @@ void TMainForm::Timer5Timer() {
     const int index = cbBaudRate->ItemIndex();
     if (index >= 0 && index <= 4)
         Timer4->SetInterval(kFlipIntervals[index]);
+}
+
+void TMainForm::SetUpToolTips() {
+    // The line rate of a frequency index; 0 for none (no selection after a failed start-up).
+    const auto rate = [](int index) -> unsigned {
+        return index >= 0 && index < int(std::size(ComBaudRates)) ? ComBaudRates[index] : 0;
+    };
+    const auto decimal = [] { return ui::FormatSettings().DecimalSeparator; };
+    ui::SetToolTipSource(cbBaudRate, [this, rate, decimal] {
+        return FrequencyHint(rate(cbBaudRate->ItemIndex()), decimal());
+    });
+    ui::SetToolTipSource(TrackBar1, [this, rate, decimal] {
+        return FrequencyHint(rate(TrackBar1->Position()), decimal());
+    });
+    // The pattern is what the writer sends: the text of the hidden field, not the bar.
+    for (QWidget* control : {static_cast<QWidget*>(Edit4), static_cast<QWidget*>(Button13),
+                             static_cast<QWidget*>(Button14)})
+        ui::SetToolTipSource(control, [this, rate, decimal] {
+            return DutyHint(rate(cbBaudRate->ItemIndex()), Edit1->Text(), decimal());
+        });
+    // START clamps the entry's text into its range as the entry loses the focus.
+    ui::SetToolTipSource(
+        SpinEdit2, [this] { return RunLengthHint(SpinEdit2->ClampValue(SpinEdit2->Value())); });
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

@@ -103,6 +103,8 @@ private:
     void EnterIdle();
     void FormCreate();
     void CentreOnScreen();
+    // Tooltips on the frequency, duty and run-length controls, computed as they are shown.
+    void SetUpToolTips();
 
     bool shown_ = false;
 };
