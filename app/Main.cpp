@@ -1,6 +1,9 @@
 #include "app/Main.h"
 
+#include "app/PortHints.h"
+#include "app/PortWatch.h"
 #include "app/PulseFigures.h"
+#include "platform/ports/PortNames.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/FormatSettings.h"
 #include "platform/ui/TButton.h"
@@ -117,6 +120,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     WireHandlers();
     ui::RunHandler([this] { FormCreate(); });
     SetUpToolTips();
+    SetUpPortWatch();
 }
 
 TMainForm::~TMainForm() = default;
@@ -341,6 +345,8 @@ void TMainForm::EnterIdle() {
     btnDisconnect->setEnabled(false);
     Edit1->setEnabled(false);
     SetControlColors(Edit1, clBtnFace, clWindowText);
+    if (portListStale_)
+        RefreshPortList();
 }
 
 void TMainForm::cbBaudRateChange() {
@@ -445,6 +451,50 @@ void TMainForm::SetUpToolTips() {
     // START clamps the entry's text into its range as the entry loses the focus.
     ui::SetToolTipSource(
         SpinEdit2, [this] { return RunLengthHint(SpinEdit2->ClampValue(SpinEdit2->Value())); });
+}
+
+void TMainForm::SetUpPortWatch() {
+    portWatch_ = new TPortWatch(this);
+    portWatch_->OnChange = [this] { ui::RunHandler([this] { PortsChanged(); }); };
+    portWatch_->Watch();
+    DescribePorts();
+    ui::SetToolTipSource(cbPort,
+                         [this] { return cbPort->currentData(Qt::ToolTipRole).toString(); });
+}
+
+void TMainForm::PortsChanged() {
+    // The list is disabled during a run and shows the port in use: it waits for the run's end.
+    if (BComPort1->Connected())
+        portListStale_ = true;
+    else
+        RefreshPortList();
+}
+
+void TMainForm::RefreshPortList() {
+    portListStale_ = false;
+    portWatch_->Watch();
+    QStringList names;
+    try {
+        ListComPorts(names);
+    } catch (const EComPort&) {
+        // A source that cannot be read just now keeps the list; the next change reads it again.
+        return;
+    }
+    if (names != cbPort->Items()) {
+        const QString selected = cbPort->ItemIndex() >= 0 ? cbPort->currentText() : QString();
+        const int kept = selected.isEmpty() ? -1 : int(names.indexOf(selected));
+        cbPort->SetItems(names);
+        cbPort->SetItemIndex(kept >= 0 ? kept : 0);
+    }
+    DescribePorts();
+}
+
+void TMainForm::DescribePorts() {
+    for (int i = 0; i < cbPort->count(); ++i) {
+        const QString name = cbPort->itemText(i);
+        const QString hint = PortHint(name, ports::DescribePort(name.toStdString()));
+        cbPort->setItemData(i, ui::PlainToolTip(hint), Qt::ToolTipRole);
+    }
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

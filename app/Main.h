@@ -8,6 +8,7 @@ class QGroupBox;
 class QLabel;
 
 class TBComPort;
+class TPortWatch;
 class TChart;
 class TLineSeries;
 class TGauge;
@@ -105,8 +106,16 @@ private:
     void CentreOnScreen();
     // Tooltips on the frequency, duty and run-length controls, computed as they are shown.
     void SetUpToolTips();
+    // The port list follows the ports the system has: read again when they change while idle,
+    // after the run when they change during one. Each item's tooltip names its device.
+    void SetUpPortWatch();
+    void PortsChanged();
+    void RefreshPortList();
+    void DescribePorts();
 
     bool shown_ = false;
+    TPortWatch* portWatch_ = nullptr;
+    bool portListStale_ = false;
 };
 
 // Sets a control's background and text colours.

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QHelpEvent>
+#include <QTextDocument>
 #include <QToolTip>
 #include <QWidget>
 
@@ -36,6 +37,13 @@ private:
 
 void SetToolTipSource(QWidget* control, std::function<QString()> text) {
     control->installEventFilter(new ToolTipSource(control, std::move(text)));
+}
+
+QString PlainToolTip(const QString& text) {
+    if (!Qt::mightBeRichText(text))
+        return text;
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
 }
 
 } // namespace ui

@@ -12,4 +12,8 @@ namespace ui {
 // shows no tooltip.
 void SetToolTipSource(QWidget* control, std::function<QString()> text);
 
+// The text as a tooltip shows it literally: text that Qt would take for markup (e.g. a device's
+// own strings) is escaped.
+QString PlainToolTip(const QString& text);
+
 } // namespace ui

@@ -1,6 +1,7 @@
 // The Linux port-name source over built directory trees.
 #include "platform/ports/PortNames.h"
 #include "tests/support/SerialPty.h"
+#include "tests/support/SysfsTree.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -80,6 +81,85 @@ TEST(PortNamesTest, ProcessWideRootsAreSettable) {
     EXPECT_THAT(names, ElementsAre("ttyUSB3"));
     ports::SetTtyClassRoot(tty);
     ports::SetDevRoot(dev);
+}
+
+} // namespace
+
+namespace {
+
+// Descriptions from the sysfs attributes of built device trees and from device links.
+class DescribePortTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string tty = dir.MakeDir("class/tty");
+    std::string dev = dir.MakeDir("dev");
+    testsupport::SysfsTree sysfs{tty};
+
+    ports::PortDescription Describe(const std::string& name) const {
+        return ports::DescribePort(tty, dev, name);
+    }
+};
+
+TEST_F(DescribePortTest, UsbAdaptersGiveTheirDevicesStringsAndTheDriver) {
+    sysfs.UsbSerial("ttyUSB0", "ftdi_sio", "FTDI", "FT232R USB UART", "A50285BI");
+    sysfs.UsbSerial("ttyUSB1", "pl2303", "", "USB-Serial Controller", "");
+    sysfs.UsbAcm("ttyACM0", "Arduino (www.arduino.cc)", "Uno", "85734323");
+    std::vector<std::string> names;
+    ASSERT_TRUE(ports::ReadPortNames(tty, dev, names));
+    EXPECT_THAT(names, ElementsAre("ttyACM0", "ttyUSB0", "ttyUSB1"));
+
+    const ports::PortDescription ftdi = Describe("ttyUSB0");
+    EXPECT_EQ(ftdi.kind, ports::PortDescription::Usb);
+    EXPECT_EQ(ftdi.manufacturer, "FTDI");
+    EXPECT_EQ(ftdi.product, "FT232R USB UART");
+    EXPECT_EQ(ftdi.serial, "A50285BI");
+    EXPECT_EQ(ftdi.driver, "ftdi_sio");
+
+    const ports::PortDescription pl2303 = Describe("ttyUSB1");
+    EXPECT_EQ(pl2303.kind, ports::PortDescription::Usb);
+    EXPECT_EQ(pl2303.manufacturer, "");
+    EXPECT_EQ(pl2303.product, "USB-Serial Controller");
+    EXPECT_EQ(pl2303.serial, "");
+    EXPECT_EQ(pl2303.driver, "pl2303");
+
+    const ports::PortDescription acm = Describe("ttyACM0");
+    EXPECT_EQ(acm.kind, ports::PortDescription::Usb);
+    EXPECT_EQ(acm.manufacturer, "Arduino (www.arduino.cc)");
+    EXPECT_EQ(acm.driver, "cdc_acm");
+}
+
+TEST_F(DescribePortTest, BuiltInPortsGiveTheDriverAndTheUart) {
+    sysfs.Uart8250("ttyS1", "4");
+    sysfs.Uart8250("ttyS2", "14");
+    sysfs.Uart8250("ttyS3", "99");
+    const ports::PortDescription s1 = Describe("ttyS1");
+    EXPECT_EQ(s1.kind, ports::PortDescription::Uart);
+    EXPECT_EQ(s1.driver, "serial8250");
+    EXPECT_EQ(s1.uartType, "16550A");
+    EXPECT_EQ(s1.manufacturer, "");
+    EXPECT_EQ(Describe("ttyS2").uartType, "NS16550A");
+    EXPECT_EQ(Describe("ttyS3").uartType, "99"); // a type this table does not name
+}
+
+TEST_F(DescribePortTest, PseudoTerminalLinksGiveTheirTerminal) {
+    SerialPty pty("ttyV8", dev);
+    const ports::PortDescription link = Describe("ttyV8");
+    EXPECT_EQ(link.kind, ports::PortDescription::PseudoTerminal);
+    EXPECT_EQ(link.target, pty.SlavePath());
+    EXPECT_EQ(link.driver, "");
+}
+
+TEST_F(DescribePortTest, AttributesAreTrimmedAndCleanedAndOddNamesDescribeNothing) {
+    sysfs.UsbSerial("ttyUSB0", "ftdi_sio", "  ACME\tCorp ", "", "");
+    EXPECT_EQ(Describe("ttyUSB0").manufacturer, "ACME Corp");
+    dir.WriteFile("dev/ttyFile", "");
+    for (const char* name : {"", "..", "../dev/ttyFile", "ttyNone", "ttyFile"}) {
+        SCOPED_TRACE(name);
+        const ports::PortDescription none = Describe(name);
+        EXPECT_EQ(none.kind, ports::PortDescription::Unknown);
+        EXPECT_EQ(none.driver, "");
+        EXPECT_EQ(none.target, "");
+    }
 }
 
 } // namespace
