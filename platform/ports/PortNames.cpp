@@ -103,10 +103,25 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The driver bound to a sysfs device: the name its "driver" link points to.
-std::string DriverOf(const std::string& device) {
-    const std::string driver = RealPath(device + "/driver");
-    return driver.empty() ? std::string() : BaseName(driver);
+std::string Parent(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
+}
+
+// The driver of the hardware behind a port device: the name its "driver" link points to
+// (…/bus/<bus>/drivers/<name>). Since Linux 6.5 a serial-core port's device is a port and a
+// controller on the "serial-base" bus, bound to that bus's generic drivers, so the hardware's
+// own driver is the one of the first parent off that bus.
+std::string DriverOf(std::string device) {
+    for (int level = 0; level < 3 && !device.empty(); ++level) {
+        const std::string driver = RealPath(device + "/driver");
+        if (driver.empty())
+            return {};
+        if (BaseName(Parent(Parent(driver))) != "serial-base")
+            return BaseName(driver);
+        device = Parent(device);
+    }
+    return {};
 }
 
 // The USB device a port device belongs to: the nearest of its parents with a vendor id (the
@@ -115,10 +130,7 @@ std::string UsbDeviceOf(std::string device) {
     for (int level = 0; level < 4 && !device.empty(); ++level) {
         if (Exists(device + "/idVendor"))
             return device;
-        const auto slash = device.find_last_of('/');
-        if (slash == std::string::npos || slash == 0)
-            break;
-        device.resize(slash);
+        device = Parent(device);
     }
     return {};
 }

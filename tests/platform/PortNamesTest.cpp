@@ -108,24 +108,27 @@ TEST_F(DescribePortTest, UsbAdaptersGiveTheirDevicesStringsAndTheDriver) {
     ASSERT_TRUE(ports::ReadPortNames(tty, dev, names));
     EXPECT_THAT(names, ElementsAre("ttyACM0", "ttyUSB0", "ttyUSB1"));
 
-    const ports::PortDescription ftdi = Describe("ttyUSB0");
-    EXPECT_EQ(ftdi.kind, ports::PortDescription::Usb);
-    EXPECT_EQ(ftdi.manufacturer, "FTDI");
-    EXPECT_EQ(ftdi.product, "FT232R USB UART");
-    EXPECT_EQ(ftdi.serial, "A50285BI");
-    EXPECT_EQ(ftdi.driver, "ftdi_sio");
-
-    const ports::PortDescription pl2303 = Describe("ttyUSB1");
-    EXPECT_EQ(pl2303.kind, ports::PortDescription::Usb);
-    EXPECT_EQ(pl2303.manufacturer, "");
-    EXPECT_EQ(pl2303.product, "USB-Serial Controller");
-    EXPECT_EQ(pl2303.serial, "");
-    EXPECT_EQ(pl2303.driver, "pl2303");
-
-    const ports::PortDescription acm = Describe("ttyACM0");
-    EXPECT_EQ(acm.kind, ports::PortDescription::Usb);
-    EXPECT_EQ(acm.manufacturer, "Arduino (www.arduino.cc)");
-    EXPECT_EQ(acm.driver, "cdc_acm");
+    const struct {
+        const char* name;
+        const char* manufacturer;
+        const char* product;
+        const char* serial;
+        const char* driver;
+    } expected[] = {
+        {"ttyUSB0", "FTDI", "FT232R USB UART", "A50285BI", "ftdi_sio"},
+        {"ttyUSB1", "", "USB-Serial Controller", "", "pl2303"},
+        {"ttyACM0", "Arduino (www.arduino.cc)", "Uno", "85734323", "cdc_acm"},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.name);
+        const ports::PortDescription usb = Describe(e.name);
+        EXPECT_EQ(usb.kind, ports::PortDescription::Usb);
+        EXPECT_EQ(usb.manufacturer, e.manufacturer);
+        EXPECT_EQ(usb.product, e.product);
+        EXPECT_EQ(usb.serial, e.serial);
+        EXPECT_EQ(usb.driver, e.driver);
+        EXPECT_EQ(usb.uartType, "");
+    }
 }
 
 TEST_F(DescribePortTest, BuiltInPortsGiveTheDriverAndTheUart) {
@@ -139,6 +142,13 @@ TEST_F(DescribePortTest, BuiltInPortsGiveTheDriverAndTheUart) {
     EXPECT_EQ(s1.manufacturer, "");
     EXPECT_EQ(Describe("ttyS2").uartType, "NS16550A");
     EXPECT_EQ(Describe("ttyS3").uartType, "99"); // a type this table does not name
+
+    // A serial-base port names the driver of the hardware above it, not the bus's own.
+    sysfs.SerialBase8250("ttyS0", "4");
+    const ports::PortDescription s0 = Describe("ttyS0");
+    EXPECT_EQ(s0.kind, ports::PortDescription::Uart);
+    EXPECT_EQ(s0.driver, "serial");
+    EXPECT_EQ(s0.uartType, "16550A");
 }
 
 TEST_F(DescribePortTest, PseudoTerminalLinksGiveTheirTerminal) {

@@ -59,4 +59,16 @@ void SysfsTree::Uart8250(const std::string& name, const std::string& type) {
     dir_.WriteFile(device + "/tty/" + name + "/type", type + "\n");
 }
 
+void SysfsTree::SerialBase8250(const std::string& name, const std::string& type) {
+    const std::string pnp = "devices/pnp0/00:0" + std::to_string(++pnpDevices_);
+    const std::string ctrl = pnp + "/" + pnp.substr(pnp.find_last_of('/') + 1) + ":0";
+    const std::string port = ctrl + "/" + ctrl.substr(ctrl.find_last_of('/') + 1) + ".0";
+    Entry(name, port, "serial-base/drivers/port");
+    for (const auto& [device, driver] :
+         {std::pair{ctrl, "serial-base/drivers/ctrl"}, std::pair{pnp, "pnp/drivers/serial"}})
+        std::filesystem::create_symlink(dir_.MakeDir("bus/" + std::string(driver)),
+                                        dir_.Path() + "/" + device + "/driver");
+    dir_.WriteFile(port + "/tty/" + name + "/type", type + "\n");
+}
+
 } // namespace testsupport

@@ -24,6 +24,9 @@ public:
                 const std::string& product, const std::string& serial);
     // A built-in 8250 port with its UART type number.
     void Uart8250(const std::string& name, const std::string& type);
+    // The same as Linux 6.5 and later show it: the tty's device is a serial-base port below a
+    // serial-base controller below the PnP device that the 8250 driver ("serial") is bound to.
+    void SerialBase8250(const std::string& name, const std::string& type);
 
 private:
     void Entry(const std::string& name, const std::string& device, const std::string& driver);
@@ -34,6 +37,7 @@ private:
     TempDir dir_;
     std::string classRoot_;
     int usbDevices_ = 0;
+    int pnpDevices_ = 0;
 };
 
 } // namespace testsupport
