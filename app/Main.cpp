@@ -1,6 +1,10 @@
 #include "app/Main.h"
 
 #include "app/PreviewChart.h"
+#include "app/PortHints.h"
+#include "app/PortWatch.h"
+#include "app/PulseFigures.h"
+#include "platform/ports/PortNames.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/FormatSettings.h"
 #include "platform/ui/TButton.h"
@@ -9,6 +13,7 @@
 #include "platform/ui/TThreadTimer.h"
 #include "platform/ui/TTimer.h"
 #include "platform/ui/TTrackBar.h"
+#include "platform/ui/ToolTip.h"
 #include "serial/BCPort.h"
 #include "widgets/Chart.h"
 #include "widgets/ChartSeries.h"
@@ -25,6 +30,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 
 namespace {
 
@@ -115,6 +121,8 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     CreateTimers();
     WireHandlers();
     ui::RunHandler([this] { FormCreate(); });
+    SetUpToolTips();
+    SetUpPortWatch();
 }
 
 TMainForm::~TMainForm() {
@@ -336,6 +344,8 @@ void TMainForm::EnterIdle() {
     btnDisconnect->setEnabled(false);
     Edit1->setEnabled(false);
     SetControlColors(Edit1, clBtnFace, clWindowText);
+    if (portListStale_)
+        RefreshPortList();
 }
 
 void TMainForm::cbBaudRateChange() {
@@ -432,6 +442,73 @@ void TMainForm::Timer5Timer() {
     const int index = cbBaudRate->ItemIndex();
     if (index >= 0 && index <= 4)
         Timer4->SetInterval(kFlipIntervals[index]);
+}
+
+void TMainForm::SetUpToolTips() {
+    // The line rate of a frequency index; 0 for none (no selection after a failed start-up).
+    const auto rate = [](int index) -> unsigned {
+        return index >= 0 && index < int(std::size(ComBaudRates)) ? ComBaudRates[index] : 0;
+    };
+    const auto decimal = [] { return ui::FormatSettings().DecimalSeparator; };
+    ui::SetToolTipSource(cbBaudRate, [this, rate, decimal] {
+        return FrequencyHint(rate(cbBaudRate->ItemIndex()), decimal());
+    });
+    ui::SetToolTipSource(TrackBar1, [this, rate, decimal] {
+        return FrequencyHint(rate(TrackBar1->Position()), decimal());
+    });
+    // The pattern is what the writer sends: the text of the hidden field, not the bar.
+    for (QWidget* control : {static_cast<QWidget*>(Edit4), static_cast<QWidget*>(Button13),
+                             static_cast<QWidget*>(Button14)})
+        ui::SetToolTipSource(control, [this, rate, decimal] {
+            return DutyHint(rate(cbBaudRate->ItemIndex()), Edit1->Text(), decimal());
+        });
+    // START clamps the entry's text into its range as the entry loses the focus.
+    ui::SetToolTipSource(
+        SpinEdit2, [this] { return RunLengthHint(SpinEdit2->ClampValue(SpinEdit2->Value())); });
+}
+
+void TMainForm::SetUpPortWatch() {
+    portWatch_ = new TPortWatch(this);
+    portWatch_->OnChange = [this] { ui::RunHandler([this] { PortsChanged(); }); };
+    portWatch_->Watch();
+    DescribePorts();
+    ui::SetToolTipSource(cbPort,
+                         [this] { return cbPort->currentData(Qt::ToolTipRole).toString(); });
+}
+
+void TMainForm::PortsChanged() {
+    // The list is disabled during a run and shows the port in use: it waits for the run's end.
+    if (BComPort1->Connected())
+        portListStale_ = true;
+    else
+        RefreshPortList();
+}
+
+void TMainForm::RefreshPortList() {
+    portListStale_ = false;
+    portWatch_->Watch();
+    QStringList names;
+    try {
+        ListComPorts(names);
+    } catch (const EComPort&) {
+        // A source that cannot be read just now keeps the list; the next change reads it again.
+        return;
+    }
+    if (names != cbPort->Items()) {
+        const QString selected = cbPort->ItemIndex() >= 0 ? cbPort->currentText() : QString();
+        const int kept = selected.isEmpty() ? -1 : int(names.indexOf(selected));
+        cbPort->SetItems(names);
+        cbPort->SetItemIndex(kept >= 0 ? kept : 0);
+    }
+    DescribePorts();
+}
+
+void TMainForm::DescribePorts() {
+    for (int i = 0; i < cbPort->count(); ++i) {
+        const QString name = cbPort->itemText(i);
+        const QString hint = PortHint(name, ports::DescribePort(name.toStdString()));
+        cbPort->setItemData(i, ui::PlainToolTip(hint), Qt::ToolTipRole);
+    }
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

@@ -11,6 +11,7 @@ class QGroupBox;
 class QLabel;
 
 class TBComPort;
+class TPortWatch;
 class TChart;
 class TLineSeries;
 class TGauge;
@@ -115,7 +116,18 @@ private:
     // A write failed on the writer's thread; runs on the window's thread.
     void Timer1Failed(std::exception_ptr error);
 
+    // Tooltips on the frequency, duty and run-length controls, computed as they are shown.
+    void SetUpToolTips();
+    // The port list follows the ports the system has: read again when they change while idle,
+    // after the run when they change during one. Each item's tooltip names its device.
+    void SetUpPortWatch();
+    void PortsChanged();
+    void RefreshPortList();
+    void DescribePorts();
+
     bool shown_ = false;
+    TPortWatch* portWatch_ = nullptr;
+    bool portListStale_ = false;
     mutable std::mutex patternMutex_;
     std::string pattern_;
 };

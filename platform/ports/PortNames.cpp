@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <dirent.h>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
@@ -57,6 +59,90 @@ bool IsPseudoTerminal(const std::string& path) {
         return false;
     const unsigned m = major(st.st_rdev);
     return m >= 136 && m <= 143; // Unix98 pty slaves
+}
+
+// UART names of the serial core's port types, by type number.
+constexpr const char* kUartTypes[] = {
+    "",        "8250",     "16450",      "16550",   "16550A",  "Cirrus", "ST16650",  "ST16650V2",
+    "TI16750", "Startech", "16C950/954", "ST16654", "XR16850", "RSA",    "NS16550A", "XScale",
+};
+
+// Longest attribute text kept: USB strings are at most 126 characters.
+constexpr std::size_t kMaxAttribute = 256;
+
+// The first line of a sysfs attribute, trimmed, control characters blanked; empty when absent.
+std::string ReadAttribute(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return {};
+    std::string text(kMaxAttribute, '\0');
+    file.read(text.data(), std::streamsize(text.size()));
+    text.resize(std::size_t(file.gcount()));
+    text = text.substr(0, text.find('\n'));
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = ' ';
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string RealPath(const std::string& path) {
+    std::unique_ptr<char, void (*)(void*)> resolved(realpath(path.c_str(), nullptr), std::free);
+    return resolved ? std::string(resolved.get()) : std::string();
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+std::string BaseName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Parent(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
+}
+
+// The driver of the hardware behind a port device: the name its "driver" link points to
+// (…/bus/<bus>/drivers/<name>). Since Linux 6.5 a serial-core port's device is a port and a
+// controller on the "serial-base" bus, bound to that bus's generic drivers, so the hardware's
+// own driver is the one of the first parent off that bus.
+std::string DriverOf(std::string device) {
+    for (int level = 0; level < 3 && !device.empty(); ++level) {
+        const std::string driver = RealPath(device + "/driver");
+        if (driver.empty())
+            return {};
+        if (BaseName(Parent(Parent(driver))) != "serial-base")
+            return BaseName(driver);
+        device = Parent(device);
+    }
+    return {};
+}
+
+// The USB device a port device belongs to: the nearest of its parents with a vendor id (the
+// port of a usb-serial converter sits two levels below it, an ACM interface one).
+std::string UsbDeviceOf(std::string device) {
+    for (int level = 0; level < 4 && !device.empty(); ++level) {
+        if (Exists(device + "/idVendor"))
+            return device;
+        device = Parent(device);
+    }
+    return {};
+}
+
+std::string UartName(const std::string& type) {
+    char* end = nullptr;
+    const long value = std::strtol(type.c_str(), &end, 10);
+    if (end == type.c_str() || *end != '\0')
+        return type;
+    if (value > 0 && value < long(std::size(kUartTypes)))
+        return kUartTypes[value];
+    return type;
 }
 
 } // namespace
@@ -113,6 +199,41 @@ bool ReadPortNames(const std::string& ttyClassRoot, const std::string& devRoot,
     }
     names = std::move(found);
     return true;
+}
+
+PortDescription DescribePort(const std::string& name) {
+    return DescribePort(TtyClassRoot(), DevRoot(), name);
+}
+
+PortDescription DescribePort(const std::string& ttyClassRoot, const std::string& devRoot,
+                             const std::string& name) {
+    PortDescription description;
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+        return description;
+    const std::string entry = ttyClassRoot + "/" + name;
+    if (Exists(entry + "/device")) {
+        const std::string device = RealPath(entry + "/device");
+        if (!device.empty())
+            description.driver = DriverOf(device);
+        if (const std::string usb = device.empty() ? std::string() : UsbDeviceOf(device);
+            !usb.empty()) {
+            description.kind = PortDescription::Usb;
+            description.manufacturer = ReadAttribute(usb + "/manufacturer");
+            description.product = ReadAttribute(usb + "/product");
+            description.serial = ReadAttribute(usb + "/serial");
+        } else if (const std::string type = ReadAttribute(entry + "/type"); !type.empty()) {
+            description.kind = PortDescription::Uart;
+            description.uartType = UartName(type);
+        }
+        return description;
+    }
+    const std::string link = devRoot + "/" + name;
+    struct stat st {};
+    if (lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && IsPseudoTerminal(link)) {
+        description.kind = PortDescription::PseudoTerminal;
+        description.target = RealPath(link);
+    }
+    return description;
 }
 
 } // namespace ports

@@ -25,4 +25,24 @@ bool ReadPortNames(std::vector<std::string>& names);
 bool ReadPortNames(const std::string& ttyClassRoot, const std::string& devRoot,
                    std::vector<std::string>& names);
 
+// What the system tells about a listed port, so that an operator can tell adapters apart.
+// Strings are the attributes' own bytes (trimmed, control characters blanked); empty when the
+// system has no such attribute.
+struct PortDescription {
+    enum Kind { Unknown, Usb, Uart, PseudoTerminal };
+    Kind kind = Unknown;
+    std::string manufacturer; // USB adapters: the device's strings
+    std::string product;
+    std::string serial;
+    std::string driver;   // the port device's driver, e.g. "ftdi_sio", "serial8250"
+    std::string uartType; // serial-core ports: the UART, e.g. "16550A" (a number when unknown)
+    std::string target;   // pseudo-terminal links: the terminal, e.g. "/dev/pts/3"
+};
+
+// A tty class entry of the name is described from its sysfs attributes, else a device
+// directory link from its target; a name that is neither gives kind Unknown.
+PortDescription DescribePort(const std::string& name);
+PortDescription DescribePort(const std::string& ttyClassRoot, const std::string& devRoot,
+                             const std::string& name);
+
 } // namespace ports

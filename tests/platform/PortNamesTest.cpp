@@ -1,6 +1,7 @@
 // The Linux port-name source over built directory trees.
 #include "platform/ports/PortNames.h"
 #include "tests/support/SerialPty.h"
+#include "tests/support/SysfsTree.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -80,6 +81,95 @@ TEST(PortNamesTest, ProcessWideRootsAreSettable) {
     EXPECT_THAT(names, ElementsAre("ttyUSB3"));
     ports::SetTtyClassRoot(tty);
     ports::SetDevRoot(dev);
+}
+
+} // namespace
+
+namespace {
+
+// Descriptions from the sysfs attributes of built device trees and from device links.
+class DescribePortTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string tty = dir.MakeDir("class/tty");
+    std::string dev = dir.MakeDir("dev");
+    testsupport::SysfsTree sysfs{tty};
+
+    ports::PortDescription Describe(const std::string& name) const {
+        return ports::DescribePort(tty, dev, name);
+    }
+};
+
+TEST_F(DescribePortTest, UsbAdaptersGiveTheirDevicesStringsAndTheDriver) {
+    sysfs.UsbSerial("ttyUSB0", "ftdi_sio", "FTDI", "FT232R USB UART", "A50285BI");
+    sysfs.UsbSerial("ttyUSB1", "pl2303", "", "USB-Serial Controller", "");
+    sysfs.UsbAcm("ttyACM0", "Arduino (www.arduino.cc)", "Uno", "85734323");
+    std::vector<std::string> names;
+    ASSERT_TRUE(ports::ReadPortNames(tty, dev, names));
+    EXPECT_THAT(names, ElementsAre("ttyACM0", "ttyUSB0", "ttyUSB1"));
+
+    const struct {
+        const char* name;
+        const char* manufacturer;
+        const char* product;
+        const char* serial;
+        const char* driver;
+    } expected[] = {
+        {"ttyUSB0", "FTDI", "FT232R USB UART", "A50285BI", "ftdi_sio"},
+        {"ttyUSB1", "", "USB-Serial Controller", "", "pl2303"},
+        {"ttyACM0", "Arduino (www.arduino.cc)", "Uno", "85734323", "cdc_acm"},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.name);
+        const ports::PortDescription usb = Describe(e.name);
+        EXPECT_EQ(usb.kind, ports::PortDescription::Usb);
+        EXPECT_EQ(usb.manufacturer, e.manufacturer);
+        EXPECT_EQ(usb.product, e.product);
+        EXPECT_EQ(usb.serial, e.serial);
+        EXPECT_EQ(usb.driver, e.driver);
+        EXPECT_EQ(usb.uartType, "");
+    }
+}
+
+TEST_F(DescribePortTest, BuiltInPortsGiveTheDriverAndTheUart) {
+    sysfs.Uart8250("ttyS1", "4");
+    sysfs.Uart8250("ttyS2", "14");
+    sysfs.Uart8250("ttyS3", "99");
+    const ports::PortDescription s1 = Describe("ttyS1");
+    EXPECT_EQ(s1.kind, ports::PortDescription::Uart);
+    EXPECT_EQ(s1.driver, "serial8250");
+    EXPECT_EQ(s1.uartType, "16550A");
+    EXPECT_EQ(s1.manufacturer, "");
+    EXPECT_EQ(Describe("ttyS2").uartType, "NS16550A");
+    EXPECT_EQ(Describe("ttyS3").uartType, "99"); // a type this table does not name
+
+    // A serial-base port names the driver of the hardware above it, not the bus's own.
+    sysfs.SerialBase8250("ttyS0", "4");
+    const ports::PortDescription s0 = Describe("ttyS0");
+    EXPECT_EQ(s0.kind, ports::PortDescription::Uart);
+    EXPECT_EQ(s0.driver, "serial");
+    EXPECT_EQ(s0.uartType, "16550A");
+}
+
+TEST_F(DescribePortTest, PseudoTerminalLinksGiveTheirTerminal) {
+    SerialPty pty("ttyV8", dev);
+    const ports::PortDescription link = Describe("ttyV8");
+    EXPECT_EQ(link.kind, ports::PortDescription::PseudoTerminal);
+    EXPECT_EQ(link.target, pty.SlavePath());
+    EXPECT_EQ(link.driver, "");
+}
+
+TEST_F(DescribePortTest, AttributesAreTrimmedAndCleanedAndOddNamesDescribeNothing) {
+    sysfs.UsbSerial("ttyUSB0", "ftdi_sio", "  ACME\tCorp ", "", "");
+    EXPECT_EQ(Describe("ttyUSB0").manufacturer, "ACME Corp");
+    dir.WriteFile("dev/ttyFile", "");
+    for (const char* name : {"", "..", "../dev/ttyFile", "ttyNone", "ttyFile"}) {
+        SCOPED_TRACE(name);
+        const ports::PortDescription none = Describe(name);
+        EXPECT_EQ(none.kind, ports::PortDescription::Unknown);
+        EXPECT_EQ(none.driver, "");
+        EXPECT_EQ(none.target, "");
+    }
 }
 
 } // namespace

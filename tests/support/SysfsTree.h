@@ -1,0 +1,43 @@
+#pragma once
+
+// Port devices as sysfs shows them, built in a directory of the test's own: the device under
+// "devices/", its driver under "bus/", and its tty class entry as a link in a class directory.
+
+#include "tests/support/SerialPty.h"
+
+#include <string>
+
+namespace testsupport {
+
+class SysfsTree {
+public:
+    // classRoot: the tty class directory the entries are linked in (made when missing).
+    explicit SysfsTree(std::string classRoot);
+
+    // A usb-serial converter's port (ftdi_sio, pl2303, ...) two levels below its USB device;
+    // empty strings leave the attribute out.
+    void UsbSerial(const std::string& name, const std::string& driver,
+                   const std::string& manufacturer, const std::string& product,
+                   const std::string& serial);
+    // A CDC ACM port: the tty's device is the USB interface itself.
+    void UsbAcm(const std::string& name, const std::string& manufacturer,
+                const std::string& product, const std::string& serial);
+    // A built-in 8250 port with its UART type number.
+    void Uart8250(const std::string& name, const std::string& type);
+    // The same as Linux 6.5 and later show it: the tty's device is a serial-base port below a
+    // serial-base controller below the PnP device that the 8250 driver ("serial") is bound to.
+    void SerialBase8250(const std::string& name, const std::string& type);
+
+private:
+    void Entry(const std::string& name, const std::string& device, const std::string& driver);
+    // A USB device with its strings; returns its first interface.
+    std::string UsbDevice(const std::string& manufacturer, const std::string& product,
+                          const std::string& serial);
+
+    TempDir dir_;
+    std::string classRoot_;
+    int usbDevices_ = 0;
+    int pnpDevices_ = 0;
+};
+
+} // namespace testsupport
