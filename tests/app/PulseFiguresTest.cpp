@@ -43,8 +43,9 @@ TEST(PulseFiguresTest, EveryRateAndPatternLength) {
         EXPECT_NEAR(figures.FillPercent, c.burstMs, 0.001); // ms of a 100 ms tick = percent
         EXPECT_EQ(figures.BackToBack, c.backToBack);
         for (const auto& f : kFrequencies) {
-            if (f.rate == c.rate)
+            if (f.rate == c.rate) {
                 EXPECT_DOUBLE_EQ(figures.FrequencyHz, f.hz);
+            }
         }
     }
 }
