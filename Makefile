@@ -1,7 +1,7 @@
-# The two everyday commands:
+# The two everyday commands (./run.sh and ./test.sh run them, installing make first):
 #   make run    install what is missing, build, start the program
 #   make test   install what is missing, build, run every test normally and
-#               under AddressSanitizer + UndefinedBehaviorSanitizer
+#               under AddressSanitizer + UndefinedBehaviorSanitizer, check the package
 # and for releases and hardening:
 #   make package  the Debian package build/release/tavrix_<version>_<arch>.deb
 #   make fuzz     libFuzzer runs of the text and port-list parsers (clang, build/fuzz)
