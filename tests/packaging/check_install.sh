@@ -51,6 +51,9 @@ files)
     icon=$(sed -n 's/^Icon=//p' "$desktop")
     [ -x "$prefix/bin/$exec_name" ] || fail "Exec=$exec_name is not in $prefix/bin"
     [ "$icon" = "$(basename "$desktop" .desktop)" ] || fail "Icon=$icon is not the application id"
+    # On X11 the toolkit names the window's class after the executable.
+    wm_class=$(sed -n 's/^StartupWMClass=//p' "$desktop")
+    [ "$wm_class" = "$exec_name" ] || fail "StartupWMClass=$wm_class is not $exec_name"
     for size in 16 48; do
         png=$prefix/share/icons/hicolor/${size}x${size}/apps/$icon.png
         [ -f "$png" ] || fail "icon $icon missing at ${size}x${size}"
