@@ -1,8 +1,8 @@
-# The two everyday commands:
+# The two everyday commands (./run.sh and ./test.sh run them, installing make first):
 #   make run    install what is missing, build, start the program
 #   make test   install what is missing, build, run every test normally and
-#               under AddressSanitizer + UndefinedBehaviorSanitizer, and the tests
-#               of the threaded code under ThreadSanitizer
+#               under AddressSanitizer + UndefinedBehaviorSanitizer, the tests of
+#               the threaded code under ThreadSanitizer, check the package
 # and for releases and hardening:
 #   make package  the Debian package build/release/tavrix_<version>_<arch>.deb
 #   make fuzz     libFuzzer runs of the text and port-list parsers (clang, build/fuzz)
@@ -11,18 +11,18 @@
 
 PACKAGES := cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
             libbenchmark-dev fonts-liberation2 fonts-dejavu-core
-TEST_PACKAGES := xvfb xauth desktop-file-utils appstream
+TEST_PACKAGES := xvfb xauth x11-utils desktop-file-utils appstream lintian
 PACKAGE_PACKAGES := dpkg-dev file
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test build deps test-release test-asan test-tsan package fuzz clean format
+.PHONY: run test build deps test-release test-asan test-tsan test-package package fuzz clean format
 
 deps:
 	@missing=""; \
 	for p in $(PACKAGES) $(if $(filter test%,$(MAKECMDGOALS)),$(TEST_PACKAGES)) \
-	         $(if $(filter package,$(MAKECMDGOALS)),$(PACKAGE_PACKAGES)) \
+	         $(if $(filter test% package,$(MAKECMDGOALS)),$(PACKAGE_PACKAGES)) \
 	         $(if $(filter fuzz,$(MAKECMDGOALS)),$(FUZZ_PACKAGES)); do \
 	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
 	done; \
@@ -47,7 +47,9 @@ run: build
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
 	  echo "No display found (DISPLAY and WAYLAND_DISPLAY are unset)."; \
 	  echo "On a machine without a desktop, start the program under a virtual display:"; \
-	  echo "  xvfb-run -a -s '-screen 0 1024x768x24' build/release/app/tavrix"; \
+	  command -v xvfb-run >/dev/null || \
+	    echo "  $(strip $(SUDO) apt-get install -y xvfb xauth)"; \
+	  echo "  xvfb-run -a -s '-screen 0 1024x768x24' $(CURDIR)/build/release/app/tavrix"; \
 	  exit 1; \
 	fi
 	build/release/app/tavrix
@@ -70,6 +72,11 @@ test: deps
 	$(MAKE) test-release
 	$(MAKE) test-asan
 	$(MAKE) test-tsan
+	$(MAKE) test-package
+
+# Debian's own package checks: any error or warning fails.
+test-package: package
+	lintian --fail-on error,warning build/release/tavrix_*.deb
 
 # The .deb's Depends come from dpkg-shlibdeps: Debian's own Qt 6 packages.
 package: deps build/release/CMakeCache.txt

@@ -135,8 +135,8 @@ void TMainForm::CreateControls() {
     SetControlColors(Panel1, clActiveCaption, clWindowText);
 
     Label1 = Place<QLabel>(Panel1, 0, 528, 606, 13);
-    Label1->setText(QStringLiteral("Tavrix — генератор импульсов для проверки форсунок · "
-                                   "tavrix.example.org · support@tavrix.example.org"));
+    Label1->setText(QStringLiteral("Tavrix_v.5, версия " TAVRIX_VERSION " — генератор импульсов "
+                                   "для проверки и очистки топливных форсунок через COM-порт"));
     Label1->setFont(Font(kSansSerif, 11));
     SetControlColors(Label1, clActiveCaption, clWhite);
     Label1->setAutoFillBackground(false);

@@ -1,13 +1,11 @@
 #include "app/Main.h"
-
-#include "platform/ui/Application.h"
+#include "app/Startup.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    ui::InitApplication();
-    ui::SetApplicationTitle(QStringLiteral("Генератор сигналов"));
+    StartApplication();
     TMainForm mainForm;
     mainForm.show();
     return QApplication::exec();

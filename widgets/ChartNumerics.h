@@ -83,7 +83,8 @@ std::vector<double> LabelValues(double minimum, double maximum, double step, boo
 // of the step when rounding the first label, else the end itself.
 double RoundedLabelValue(double value, double step, bool roundFirstLabel);
 
-// A number formatted with a Delphi-style pattern such as "#,##0.###": optional minus sign,
+// A number formatted with a digit pattern such as "#,##0.###" ("0" a digit always shown, "#"
+// a digit shown when significant, "," grouping, "." the decimal point): optional minus sign,
 // integer digits (grouped when the pattern has a ","), at least as many as the pattern's
 // "0"s before the decimal point, then the decimals: as many as the pattern's "0"s after the
 // point always, up to as many more as its "#"s, rounded half away from zero on the value's

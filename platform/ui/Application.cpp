@@ -37,9 +37,11 @@ QString ApplicationTitle() {
     return gTitle;
 }
 
+// The title is kept here, not as the toolkit's application display name: on X11 and Wayland
+// the toolkit appends that name to every window title, and the main window's caption must
+// reach the window system as it stands.
 void SetApplicationTitle(const QString& title) {
     gTitle = title;
-    QApplication::setApplicationDisplayName(title);
 }
 
 QString ErrorBoxText(const QString& message) {

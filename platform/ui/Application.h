@@ -10,6 +10,7 @@ namespace ui {
 // Process-wide set-up of the toolkit: font substitutions for the faces the window names.
 void InitApplication();
 
+// The application title: the caption of the error box. Window titles stay as they are set.
 QString ApplicationTitle();
 void SetApplicationTitle(const QString& title);
 

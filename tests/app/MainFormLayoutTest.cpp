@@ -14,6 +14,7 @@
 #include "platform/ui/TEdit.h"
 #include "platform/ui/TTrackBar.h"
 
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -123,6 +124,9 @@ TEST_F(MainFormLayout, CaptionsTextsAndStartUpValues) {
     EXPECT_EQ(f.Edit2->text(), QStringLiteral(" "));
     EXPECT_EQ(f.Edit3->text(), QStringLiteral(" "));
     EXPECT_FALSE(f.Label1->text().isEmpty());
+    // The credit line is not cut off at the label's fixed width.
+    EXPECT_LE(QFontMetrics(f.Label1->font()).horizontalAdvance(f.Label1->text()),
+              f.Label1->width());
 
     const QStringList rates = {"30", "75", "150", "300", "600"};
     ASSERT_EQ(f.cbBaudRate->count(), rates.size());

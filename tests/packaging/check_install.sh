@@ -3,7 +3,8 @@
 #   install   a fresh install of the build tree into the prefix
 #   desktop   the desktop entry passes desktop-file-validate, without warnings
 #   metainfo  the AppStream metainfo passes appstreamcli, alone and with the tree around it
-#   files     the entry's Exec and Icon resolve inside the prefix; icon sizes; no build RUNPATH
+#   files     the entry's Exec and Icon resolve inside the prefix; icon sizes and the scalable
+#             icon; changelog and manual page; no build RUNPATH
 #   start     the installed program starts offscreen and is still running a second later
 set -u
 step=$1
@@ -49,10 +50,19 @@ files)
     exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
     icon=$(sed -n 's/^Icon=//p' "$desktop")
     [ -x "$prefix/bin/$exec_name" ] || fail "Exec=$exec_name is not in $prefix/bin"
+    [ "$icon" = "$(basename "$desktop" .desktop)" ] || fail "Icon=$icon is not the application id"
+    # On X11 the toolkit names the window's class after the executable.
+    wm_class=$(sed -n 's/^StartupWMClass=//p' "$desktop")
+    [ "$wm_class" = "$exec_name" ] || fail "StartupWMClass=$wm_class is not $exec_name"
     for size in 16 48; do
         png=$prefix/share/icons/hicolor/${size}x${size}/apps/$icon.png
         [ -f "$png" ] || fail "icon $icon missing at ${size}x${size}"
         [ "$(png_size "$png")" = "${size}x${size}" ] || fail "$png is $(png_size "$png")"
+    done
+    svg=$prefix/share/icons/hicolor/scalable/apps/$icon.svg
+    grep -q '<svg ' "$svg" || fail "no scalable icon $svg"
+    for doc in share/doc/tavrix/changelog.gz share/man/man1/tavrix.1.gz; do
+        gzip -t "$prefix/$doc" || fail "$doc is not a gzip file"
     done
     launchable=$(sed -n 's:.*<launchable type="desktop-id">\(.*\)</launchable>.*:\1:p' "$metainfo")
     [ "$launchable" = "$(basename "$desktop")" ] || fail "launchable $launchable"
