@@ -1,5 +1,7 @@
 #include "widgets/ChartAxisPanel.h"
 
+#include "platform/base/Change.h"
+
 #include <QMetaObject>
 #include <QPaintEvent>
 #include <QPainter>
@@ -53,43 +55,43 @@ bool TCustomAxisPanel::SeriesUses(const TChartSeries& series, const TChartAxis& 
 }
 
 void TCustomAxisPanel::SetView3D(bool view3D) {
-    if (chart::Change(view3D_, view3D)) {
+    if (base::Change(view3D_, view3D)) {
         RequestRepaint();
     }
 }
 
 void TCustomAxisPanel::SetAxisVisible(bool visible) {
-    if (chart::Change(axisVisible_, visible)) {
+    if (base::Change(axisVisible_, visible)) {
         RequestRepaint();
     }
 }
 
 void TCustomAxisPanel::SetClipPoints(bool clip) {
-    if (chart::Change(clipPoints_, clip)) {
+    if (base::Change(clipPoints_, clip)) {
         RequestRepaint();
     }
 }
 
 void TCustomAxisPanel::SetMarginLeft(int percent) {
-    if (chart::Change(marginLeft_, percent)) {
+    if (base::Change(marginLeft_, percent)) {
         RequestRepaint();
     }
 }
 
 void TCustomAxisPanel::SetMarginTop(int percent) {
-    if (chart::Change(marginTop_, percent)) {
+    if (base::Change(marginTop_, percent)) {
         RequestRepaint();
     }
 }
 
 void TCustomAxisPanel::SetMarginRight(int percent) {
-    if (chart::Change(marginRight_, percent)) {
+    if (base::Change(marginRight_, percent)) {
         RequestRepaint();
     }
 }
 
 void TCustomAxisPanel::SetMarginBottom(int percent) {
-    if (chart::Change(marginBottom_, percent)) {
+    if (base::Change(marginBottom_, percent)) {
         RequestRepaint();
     }
 }

@@ -118,12 +118,4 @@ struct TVisibleRange {
 TVisibleRange VisiblePoints(const std::vector<double>& xValues, double multiplier, bool ordered,
                             double lowLimit, double highLimit);
 
-// Stores a property's new value; true when it differed from the held one.
-template <class T> bool Change(T& field, T value) {
-    if (field == value)
-        return false;
-    field = value;
-    return true;
-}
-
 } // namespace chart

@@ -1,5 +1,7 @@
 #include "widgets/ChartSeries.h"
 
+#include "platform/base/Change.h"
+
 #include "widgets/ChartAxis.h"
 #include "widgets/ChartAxisPanel.h"
 
@@ -136,31 +138,31 @@ void TChartSeries::RequestDataRepaint() const {
 }
 
 void TChartSeries::SetActive(bool active) {
-    if (chart::Change(active_, active)) {
+    if (base::Change(active_, active)) {
         RequestRepaint();
     }
 }
 
 void TChartSeries::SetSeriesColor(TColor color) {
-    if (chart::Change(seriesColor_, color)) {
+    if (base::Change(seriesColor_, color)) {
         RequestRepaint();
     }
 }
 
 void TChartSeries::SetColorEachPoint(bool colorEachPoint) {
-    if (chart::Change(colorEachPoint_, colorEachPoint)) {
+    if (base::Change(colorEachPoint_, colorEachPoint)) {
         RequestRepaint();
     }
 }
 
 void TChartSeries::SetHorizAxis(THorizAxis axis) {
-    if (chart::Change(horizAxis_, axis)) {
+    if (base::Change(horizAxis_, axis)) {
         RequestRepaint();
     }
 }
 
 void TChartSeries::SetVertAxis(TVertAxis axis) {
-    if (chart::Change(vertAxis_, axis)) {
+    if (base::Change(vertAxis_, axis)) {
         RequestRepaint();
     }
 }
@@ -208,7 +210,7 @@ TCustomSeries::TCustomSeries()
     : pointer_([this] { RequestRepaint(); }), linePen_([this] { RequestRepaint(); }) {}
 
 void TCustomSeries::SetStairs(bool stairs) {
-    if (chart::Change(stairs_, stairs)) {
+    if (base::Change(stairs_, stairs)) {
         RequestRepaint();
     }
 }
