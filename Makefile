@@ -6,22 +6,27 @@
 # and for releases and hardening:
 #   make package  the Debian package build/release/tavrix_<version>_<arch>.deb
 #   make fuzz     libFuzzer runs of the text and port-list parsers (clang, build/fuzz)
-# Build trees live under build/: build/release for the program, build/asan and
-# build/tsan for the sanitizer runs of the tests.
+# Build trees live under build/ and are configured by the presets of CMakePresets.json:
+# build/release for the program, build/asan and build/tsan for the sanitizer runs of the
+# tests, build/fuzz for the fuzzers. WERROR=ON (CI) makes every compiler warning an error.
 
 PACKAGES := cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
             libbenchmark-dev fonts-liberation2 fonts-dejavu-core
 TEST_PACKAGES := xvfb xauth x11-utils desktop-file-utils appstream lintian
+FORMAT_PACKAGES := clang-format-15
 PACKAGE_PACKAGES := dpkg-dev file
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 JOBS ?= $(shell nproc)
+WERROR ?= OFF
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test build deps test-release test-asan test-tsan test-package package fuzz clean format
+.PHONY: run test build deps test-release test-asan test-tsan test-package test-format package fuzz \
+        clean format
 
 deps:
 	@missing=""; \
 	for p in $(PACKAGES) $(if $(filter test%,$(MAKECMDGOALS)),$(TEST_PACKAGES)) \
+	         $(if $(filter test test-format format,$(MAKECMDGOALS)),$(FORMAT_PACKAGES)) \
 	         $(if $(filter test% package,$(MAKECMDGOALS)),$(PACKAGE_PACKAGES)) \
 	         $(if $(filter fuzz,$(MAKECMDGOALS)),$(FUZZ_PACKAGES)); do \
 	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
@@ -31,17 +36,11 @@ deps:
 	  $(SUDO) apt-get update -q && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q $$missing; \
 	fi
 
-build/release/CMakeCache.txt: | deps
-	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
-
-build/asan/CMakeCache.txt: | deps
-	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DTAVRIX_SANITIZE=ON -DTAVRIX_BENCH=OFF
-
-build/tsan/CMakeCache.txt: | deps
-	cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIX_TSAN=ON -DTAVRIX_BENCH=OFF
+build/%/CMakeCache.txt: | deps
+	cmake --preset $* -DTAVRIX_WERROR=$(WERROR)
 
 build: deps build/release/CMakeCache.txt
-	cmake --build build/release -j $(JOBS)
+	cmake --build --preset release -j $(JOBS)
 
 run: build
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
@@ -55,18 +54,18 @@ run: build
 	build/release/app/tavrix
 
 test-release: deps build/release/CMakeCache.txt
-	cmake --build build/release -j $(JOBS)
-	ctest --test-dir build/release --output-on-failure -j $(JOBS)
+	cmake --build --preset release -j $(JOBS)
+	ctest --preset release -j $(JOBS)
 
 test-asan: deps build/asan/CMakeCache.txt
-	cmake --build build/asan -j $(JOBS)
-	ctest --test-dir build/asan --output-on-failure -j $(JOBS)
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
 
 # The kernel's mmap randomisation can be wider than ThreadSanitizer's memory layout allows;
 # setarch -R runs the tests without it.
 test-tsan: deps build/tsan/CMakeCache.txt
-	cmake --build build/tsan -j $(JOBS)
-	setarch $$(uname -m) -R ctest --test-dir build/tsan --output-on-failure -j $(JOBS)
+	cmake --build --preset tsan -j $(JOBS)
+	setarch $$(uname -m) -R ctest --preset tsan -j $(JOBS)
 
 test: deps
 	$(MAKE) test-release
@@ -80,27 +79,31 @@ test-package: package
 
 # The .deb's Depends come from dpkg-shlibdeps: Debian's own Qt 6 packages.
 package: deps build/release/CMakeCache.txt
-	cmake --build build/release -j $(JOBS)
+	cmake --build --preset release -j $(JOBS)
 	cd build/release && cpack -G DEB
 	dpkg-deb -I build/release/tavrix_*.deb
 	@dpkg-deb -f build/release/tavrix_*.deb Depends | grep -q 'libqt6widgets6' || \
 	  { echo "The package's Depends lack the Qt libraries (dpkg-shlibdeps)."; exit 1; }
 
+# The sources as the formatter writes them (.clang-format); make format rewrites them so.
+SOURCES = $(shell find app platform serial widgets tests bench fuzz -name '*.cpp' -o -name '*.h')
+test-format: deps
+	clang-format-15 --dry-run --Werror $(SOURCES)
+
+format: deps
+	clang-format-15 -i $(SOURCES)
+
 # libFuzzer runs (clang, a build tree of its own); new inputs go to build/fuzz/corpus, the
 # committed seeds in fuzz/corpus are only read.
 FUZZ_SECONDS ?= 180
 FUZZ_TARGETS := parse_number port_names
-fuzz: deps
-	cmake -S fuzz -B build/fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build build/fuzz -j $(JOBS)
+fuzz: deps build/fuzz/CMakeCache.txt
+	cmake --build --preset fuzz -j $(JOBS)
 	for target in $(FUZZ_TARGETS); do \
 	  mkdir -p build/fuzz/corpus/$$target && \
 	  build/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    build/fuzz/corpus/$$target fuzz/corpus/$$target || exit 1; \
 	done
-
-format:
-	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
 	rm -rf build

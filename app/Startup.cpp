@@ -4,8 +4,12 @@
 
 #include <QGuiApplication>
 
-void StartApplication() {
-    ui::InitApplication();
+void SetProgramIdentity() {
     ui::SetApplicationTitle(kApplicationTitle);
     QGuiApplication::setDesktopFileName(kDesktopFileName);
+}
+
+TProgramStartup::TProgramStartup(int& argc, char** argv, ui::TPlatform platform)
+    : TStartup(argc, argv, platform) {
+    SetProgramIdentity();
 }

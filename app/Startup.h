@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ui/Startup.h"
+
 #include <QString>
 
 // The application's identity: the title the error box is captioned with, and the desktop
@@ -7,6 +9,12 @@
 inline const QString kApplicationTitle = QStringLiteral("Генератор сигналов");
 inline const QString kDesktopFileName = QStringLiteral("org.tavrix.Tavrix");
 
-// Start-up of the application object, run once after the QApplication exists and before the
-// main window is created.
-void StartApplication();
+// Gives the running application the program's identity.
+void SetProgramIdentity();
+
+// The start-up of the program and of every main that drives its window: the toolkit's start-up
+// with the program's identity.
+class TProgramStartup : public ui::TStartup {
+public:
+    TProgramStartup(int& argc, char** argv, ui::TPlatform platform = ui::TPlatform::Desktop);
+};

@@ -1,11 +1,8 @@
 #include "app/Main.h"
 #include "app/Startup.h"
 
-#include <QApplication>
-
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    StartApplication();
+    TProgramStartup startup(argc, argv);
     TMainForm mainForm;
     mainForm.show();
     return QApplication::exec();

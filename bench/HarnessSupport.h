@@ -4,6 +4,7 @@
 // up, a pseudo-terminal standing in for the machine's ports, and a way to let the event loop
 // run for a while.
 
+#include "app/Startup.h"
 #include "platform/comm/Comm.h"
 #include "platform/ports/PortNames.h"
 #include "platform/ui/Application.h"
@@ -19,14 +20,16 @@
 
 namespace harness {
 
-// Title, fonts and an error box that reports on stderr instead of waiting for a click.
-inline void InitApplication() {
-    ui::InitApplication();
-    ui::SetApplicationTitle(QStringLiteral("Генератор сигналов"));
-    ui::SetErrorBoxPresenter([](const QString&, const QString& text) {
-        std::fprintf(stderr, "error box: %s\n", qPrintable(text));
-    });
-}
+// The program's start-up, offscreen unless QT_QPA_PLATFORM names a platform, with an error box
+// that reports on stderr instead of waiting for a click.
+class Startup : public TProgramStartup {
+public:
+    Startup(int& argc, char** argv) : TProgramStartup(argc, argv, ui::TPlatform::OffscreenByDefault) {
+        ui::SetErrorBoxPresenter([](const QString&, const QString& text) {
+            std::fprintf(stderr, "error box: %s\n", qPrintable(text));
+        });
+    }
+};
 
 // The machine's load as /proc/loadavg gives it ("load 0.52 0.31 0.20"), to print beside a figure.
 inline std::string LoadAverage() {

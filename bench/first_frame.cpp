@@ -9,7 +9,7 @@
 // The window lists the machine's serial ports at start-up, as the program does; it opens none.
 
 #include "app/Main.h"
-#include "platform/ui/Application.h"
+#include "app/Startup.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -62,13 +62,11 @@ int Child(long long execNs) {
     int argc = 1;
     char name[] = "first_frame";
     char* argv[] = {name, nullptr};
-    QApplication application(argc, argv);
-    ui::InitApplication();
-    ui::SetApplicationTitle(QStringLiteral("Генератор сигналов"));
+    TProgramStartup startup(argc, argv);
     TMainForm form;
     const long long createdNs = NowNs();
     FirstPaint paint;
-    application.installEventFilter(&paint);
+    qApp->installEventFilter(&paint);
     form.show();
     QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });
     if (QApplication::exec() != 0)

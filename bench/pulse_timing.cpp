@@ -131,10 +131,7 @@ void ReferenceWriter(int slave, const std::atomic<bool>& stop) {
 int main(int argc, char** argv) {
     const double runSeconds = argc > 1 ? std::atof(argv[1]) : 30.0;
     const double idleSeconds = argc > 2 ? std::atof(argv[2]) : 10.0;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    harness::InitApplication();
+    harness::Startup startup(argc, argv);
     harness::VirtualPort port;
     int referenceMaster = -1;
     int referenceSlave = -1;

@@ -72,10 +72,7 @@ const int kRates[5] = {110, 300, 600, 1200, 2400};
 
 int main(int argc, char** argv) {
     const int runSeconds = argc > 1 ? std::atoi(argv[1]) : 3;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    harness::InitApplication();
+    harness::Startup startup(argc, argv);
     harness::VirtualPort port;
     auto line = comm::SimulatedLine::Plug("SIM0");
 

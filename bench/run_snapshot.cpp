@@ -26,10 +26,7 @@ int main(int argc, char** argv) {
     }
     const int frequency = argc > 2 ? std::atoi(argv[2]) : 3;
     const int milliseconds = argc > 3 ? std::atoi(argv[3]) : 1500;
-    if (qEnvironmentVariable("QT_QPA_PLATFORM") != QStringLiteral("xcb"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    harness::InitApplication();
+    harness::Startup startup(argc, argv);
     harness::VirtualPort port;
 
     int status = 0;

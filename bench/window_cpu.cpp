@@ -138,10 +138,7 @@ int main(int argc, char** argv) {
     const double runSeconds = argc > 1 ? std::atof(argv[1]) : 30.0;
     const double idleSeconds = argc > 2 ? std::atof(argv[2]) : 30.0;
     const bool hideChart = argc > 3 && std::string(argv[3]) == "no-chart";
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    harness::InitApplication();
+    harness::Startup startup(argc, argv);
     harness::VirtualPort port;
     const std::string serverPid =
         QGuiApplication::platformName() == QStringLiteral("xcb") ? XServerPid() : std::string();

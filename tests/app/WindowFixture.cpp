@@ -1,5 +1,6 @@
 #include "tests/app/WindowFixture.h"
 
+#include "app/Startup.h"
 #include "platform/ports/PortNames.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/TButton.h"
@@ -16,7 +17,7 @@ namespace testsupport {
 
 void WindowTest::SetUp() {
     ErrorBoxes::Clear();
-    ui::SetApplicationTitle(QStringLiteral("Генератор сигналов"));
+    SetProgramIdentity();
     pty_ = std::make_unique<SerialPty>("ttyV0");
     previousTtyClass_ = ports::TtyClassRoot();
     previousDev_ = ports::DevRoot();

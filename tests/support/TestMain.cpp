@@ -2,16 +2,13 @@
 // error box replaced by a recorder so that no modal box ever waits for a click.
 #include "tests/support/ErrorBoxes.h"
 
-#include "platform/ui/Application.h"
+#include "platform/ui/Startup.h"
 
-#include <QApplication>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
-    QApplication application(argc, argv);
-    ui::InitApplication();
+    ui::TStartup startup(argc, argv, ui::TPlatform::Offscreen);
     testsupport::ErrorBoxes::Install();
     return RUN_ALL_TESTS();
 }

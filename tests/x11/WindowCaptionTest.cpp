@@ -117,9 +117,7 @@ TEST_F(WindowCaption, ErrorBoxIsCaptionedWithTheApplicationTitle) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "xcb");
     ::testing::InitGoogleTest(&argc, argv);
-    QApplication application(argc, argv);
-    StartApplication();
+    TProgramStartup startup(argc, argv, ui::TPlatform::X11);
     return RUN_ALL_TESTS();
 }
