@@ -1,9 +1,10 @@
 #include "app/Main.h"
 
-#include "app/PreviewChart.h"
 #include "app/PortHints.h"
 #include "app/PortWatch.h"
+#include "app/PreviewChart.h"
 #include "app/PulseFigures.h"
+#include "platform/base/Change.h"
 #include "platform/ports/PortNames.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/FormatSettings.h"
@@ -96,9 +97,9 @@ void SetControlColors(QWidget* control, TColor color, TColor fontColor) {
         palette.setColor(group, QPalette::WindowText, text);
         palette.setColor(group, QPalette::ButtonText, text);
     }
-    // The idle countdown applies the idle colours on every tick: only a change reaches Qt.
-    if (palette != control->palette())
+    if (palette != control->palette()) {
         control->setPalette(palette);
+    }
     control->setAutoFillBackground(true);
 }
 
@@ -212,7 +213,7 @@ void TMainForm::CreateControls() {
     Edit1 = Place<ui::TEdit>(GroupBox9, 8, 25, 177, 24);
     Edit1->setText(QStringLiteral("fffff"));
     Edit1->setEnabled(false);
-    SetControlColors(Edit1, clBtnFace, clWindowText);
+    SetPatternColor(clBtnFace);
     Edit1->setFont(Font(QStringLiteral("Courier New"), 13));
     Edit4 = Place<ui::TEdit>(GroupBox9, 8, 21, 409, 45);
     Edit4->setText(QStringLiteral("|||||"));
@@ -227,12 +228,14 @@ void TMainForm::CreateControls() {
     Chart1 = new TChart(Panel1);
     Series1 = &ConfigurePreviewChart(*Chart1);
 
-    for (ui::TButton* button : {btnConnect, btnDisconnect, Button13, Button14})
+    for (ui::TButton* button : {btnConnect, btnDisconnect, Button13, Button14}) {
         SetControlColors(button, clBtnFace, clWindowText);
+    }
 
     const QList<QWidget*> order = TabOrder();
-    for (qsizetype i = 1; i < order.size(); ++i)
+    for (qsizetype i = 1; i < order.size(); ++i) {
         setTabOrder(order[i - 1], order[i]);
+    }
 }
 
 void TMainForm::CreatePort() {
@@ -286,6 +289,14 @@ void TMainForm::CreateTimers() {
     Timer3 = makeTimer(1000, true, &TMainForm::Timer3Timer);
     Timer4 = makeTimer(10, false, &TMainForm::Timer4Timer);
     Timer5 = makeTimer(1, false, &TMainForm::Timer5Timer);
+    // The countdown and the clock may each move a tick by up to 5 % of their periods, so that
+    // they wake the window together (and with the caret's blink) rather than one by one; their
+    // periods stay 100 ms and 1 s. The flip timer stays precise: it starts with the sample timer
+    // and restarts inside a sample tick, so its ticks fall just behind sample ticks and are often
+    // served in the same wake-up; the toolkit's alignment grid would part them.
+    for (ui::TTimer* timer : {Timer2, Timer3}) {
+        timer->SetAligned(true);
+    }
 }
 
 QList<QWidget*> TMainForm::TabOrder() const {
@@ -306,11 +317,12 @@ void TMainForm::FormCreate() {
 void TMainForm::btnConnectClick() {
     BComPort1->SetPort(cbPort->currentText());
     BComPort1->SetBaudRate(static_cast<TBaudRate>(cbBaudRate->ItemIndex()));
-    if (!BComPort1->Open())
+    if (!BComPort1->Open()) {
         return;
+    }
     Timer1->SetEnabled(true);
     Edit1->setEnabled(true);
-    SetControlColors(Edit1, clWindow, clWindowText);
+    SetPatternColor(clWindow);
     btnConnect->setEnabled(false);
     cbPort->setEnabled(false);
     btnDisconnect->setEnabled(true);
@@ -329,8 +341,9 @@ void TMainForm::btnConnectClick() {
 
 void TMainForm::btnDisconnectClick() {
     Timer1->SetEnabled(false);
-    if (!BComPort1->Close())
+    if (!BComPort1->Close()) {
         return;
+    }
     EnterIdle();
     RemainingSeconds = 0.0;
     Timer2->SetEnabled(true);
@@ -339,13 +352,21 @@ void TMainForm::btnDisconnectClick() {
 }
 
 void TMainForm::EnterIdle() {
+    // The idle countdown repeats this on every tick: only a real change reaches the controls.
     btnConnect->setEnabled(true);
     cbPort->setEnabled(true);
     btnDisconnect->setEnabled(false);
     Edit1->setEnabled(false);
-    SetControlColors(Edit1, clBtnFace, clWindowText);
-    if (portListStale_)
+    SetPatternColor(clBtnFace);
+    if (portListStale_) {
         RefreshPortList();
+    }
+}
+
+void TMainForm::SetPatternColor(TColor color) {
+    if (base::Change(patternColor_, color)) {
+        SetControlColors(Edit1, color, clWindowText);
+    }
 }
 
 void TMainForm::cbBaudRateChange() {
@@ -383,8 +404,9 @@ std::string TMainForm::DutyPattern() const {
 // before Close), so Connected does not change under the tick; the pattern is Edit1's text as
 // last handed over.
 void TMainForm::Timer1Timer() {
-    if (!BComPort1->Connected())
+    if (!BComPort1->Connected()) {
         return;
+    }
     BComPort1->WriteStr(DutyPattern());
 }
 
@@ -407,8 +429,9 @@ void TMainForm::Timer2Timer() {
     const std::int64_t progress = std::int64_t{Gauge1->MaxValue()} - tenths;
     Gauge1->SetProgress(
         static_cast<std::int32_t>(std::clamp<std::int64_t>(progress, INT32_MIN, INT32_MAX)));
-    if (RemainingSeconds > 0.0)
+    if (RemainingSeconds > 0.0) {
         return;
+    }
     Timer1->SetEnabled(false);
     BComPort1->Close();
     EnterIdle();
@@ -425,23 +448,26 @@ void TMainForm::Timer3Timer() {
 
 void TMainForm::Timer4Timer() {
     PulseLevel = PulseLevel + 10.0;
-    if (PulseLevel > 11.0)
+    if (PulseLevel > 11.0) {
         PulseLevel = 1.0;
+    }
 }
 
 void TMainForm::Timer5Timer() {
-    // Flip period after each sweep, by frequency index 4, 3, 2, 1, 0.
+    // Flip period after each sweep, indexed by the frequency index 0 … 4 ("30" … "600").
     static constexpr int kFlipIntervals[] = {500, 400, 300, 200, 100};
     SampleIndex = SampleIndex + 1;
     const long double x = static_cast<long double>(SampleIndex) * 0.1L;
     Series1->InsertPoint(static_cast<double>(x), PulseLevel, QString(), clLime);
-    if (SampleIndex <= 200)
+    if (SampleIndex <= 200) {
         return;
+    }
     Series1->ClearPoints();
     SampleIndex = -1;
     const int index = cbBaudRate->ItemIndex();
-    if (index >= 0 && index <= 4)
+    if (index >= 0 && index <= 4) {
         Timer4->SetInterval(kFlipIntervals[index]);
+    }
 }
 
 void TMainForm::SetUpToolTips() {
@@ -458,10 +484,11 @@ void TMainForm::SetUpToolTips() {
     });
     // The pattern is what the writer sends: the text of the hidden field, not the bar.
     for (QWidget* control : {static_cast<QWidget*>(Edit4), static_cast<QWidget*>(Button13),
-                             static_cast<QWidget*>(Button14)})
+                             static_cast<QWidget*>(Button14)}) {
         ui::SetToolTipSource(control, [this, rate, decimal] {
             return DutyHint(rate(cbBaudRate->ItemIndex()), Edit1->Text(), decimal());
         });
+    }
     // START clamps the entry's text into its range as the entry loses the focus.
     ui::SetToolTipSource(
         SpinEdit2, [this] { return RunLengthHint(SpinEdit2->ClampValue(SpinEdit2->Value())); });
@@ -478,10 +505,11 @@ void TMainForm::SetUpPortWatch() {
 
 void TMainForm::PortsChanged() {
     // The list is disabled during a run and shows the port in use: it waits for the run's end.
-    if (BComPort1->Connected())
+    if (BComPort1->Connected()) {
         portListStale_ = true;
-    else
+    } else {
         RefreshPortList();
+    }
 }
 
 void TMainForm::RefreshPortList() {
@@ -513,8 +541,9 @@ void TMainForm::DescribePorts() {
 
 void TMainForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (shown_)
+    if (shown_) {
         return;
+    }
     shown_ = true;
     CentreOnScreen();
     // The first control in tab order takes the focus and selects its text.
@@ -523,8 +552,9 @@ void TMainForm::showEvent(QShowEvent* event) {
 
 void TMainForm::CentreOnScreen() {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr)
+    if (screen == nullptr) {
         return;
+    }
     const QRect area = screen->geometry();
     const QSize outer = frameGeometry().size();
     move(std::max(0, area.x() + (area.width() - outer.width()) / 2),

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <string>
 
 class QGroupBox;
@@ -108,6 +109,8 @@ private:
     void WireHandlers();
     // The idle state of the controls and preview timers, as STOP and the end of a run leave it.
     void EnterIdle();
+    // Edit1's background: the idle and the running colour.
+    void SetPatternColor(TColor color);
     void FormCreate();
     void CentreOnScreen();
     // Edit1's text as the line takes it, handed to the writer's thread on every change.
@@ -128,6 +131,7 @@ private:
     bool shown_ = false;
     TPortWatch* portWatch_ = nullptr;
     bool portListStale_ = false;
+    std::optional<TColor> patternColor_;
     mutable std::mutex patternMutex_;
     std::string pattern_;
 };

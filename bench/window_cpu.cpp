@@ -2,7 +2,9 @@
 // first idle, then during a run at "600" (2400 bit/s). The figures are the process's user and
 // system time (utime + stime of /proc/self/stat, all threads, in clock ticks) and, finer, its
 // CLOCK_PROCESS_CPUTIME_ID, each over wall time in % of one core. On the xcb platform the X
-// server's own time over the same phases is reported as well, when it can be found.
+// server's own time over the same phases is reported as well, when it can be found, and the
+// window thread's wake-ups: its voluntary context switches per second (each sleep in the event
+// loop's poll that ended ends one).
 //
 // The platform is the one QT_QPA_PLATFORM names (offscreen when unset):
 //   build/release/bench/window_cpu [run-seconds=30] [idle-seconds=30]
@@ -58,6 +60,18 @@ double StatCpuSeconds(const std::string& pid) {
     return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
+// Voluntary context switches of the calling thread; negative when they cannot be read.
+long long VoluntarySwitches() {
+    std::ifstream file("/proc/thread-self/status");
+    const std::string key = "voluntary_ctxt_switches:";
+    for (std::string line; std::getline(file, line);) {
+        if (line.compare(0, key.size(), key) == 0) {
+            return std::stoll(line.substr(key.size()));
+        }
+    }
+    return -1;
+}
+
 double ProcessCpuSeconds() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
@@ -96,31 +110,41 @@ std::string XServerPid() {
 
 struct TPhase {
     double wall = 0.0;
-    double stat = 0.0;    // utime + stime
-    double precise = 0.0; // CLOCK_PROCESS_CPUTIME_ID
-    double server = -1.0; // the X server's utime + stime
+    double stat = 0.0;      // utime + stime
+    double precise = 0.0;   // CLOCK_PROCESS_CPUTIME_ID
+    double server = -1.0;   // the X server's utime + stime
+    long long wakeups = -1; // of the window's thread
 };
 
 TPhase Measure(double seconds, const std::string& serverPid) {
     const double stat0 = StatCpuSeconds("self");
     const double precise0 = ProcessCpuSeconds();
     const double server0 = serverPid.empty() ? -1.0 : StatCpuSeconds(serverPid);
+    const long long switches0 = VoluntarySwitches();
     const auto wall0 = Clock::now();
     harness::Wait(static_cast<int>(seconds * 1000));
     TPhase phase;
     phase.wall = std::chrono::duration<double>(Clock::now() - wall0).count();
     phase.stat = StatCpuSeconds("self") - stat0;
     phase.precise = ProcessCpuSeconds() - precise0;
-    if (server0 >= 0.0)
+    if (switches0 >= 0) {
+        phase.wakeups = VoluntarySwitches() - switches0;
+    }
+    if (server0 >= 0.0) {
         phase.server = StatCpuSeconds(serverPid) - server0;
+    }
     return phase;
 }
 
 void Report(const char* name, const TPhase& phase) {
     std::printf("%-6s %6.1f s   utime+stime %6.3f %%   cputime %6.3f %%", name, phase.wall,
                 phase.stat / phase.wall * 100.0, phase.precise / phase.wall * 100.0);
-    if (phase.server >= 0.0)
+    if (phase.wakeups >= 0) {
+        std::printf("   wake-ups %6.1f /s", static_cast<double>(phase.wakeups) / phase.wall);
+    }
+    if (phase.server >= 0.0) {
         std::printf("   X server %6.3f %%", phase.server / phase.wall * 100.0);
+    }
     std::printf("\n");
 }
 

@@ -1,8 +1,10 @@
 #include "widgets/Gauges.h"
 
+#include "platform/base/Change.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Exception.h"
 #include "widgets/GaugeMetrics.h"
+#include "widgets/Gauges_p.h"
 
 #include <QEvent>
 #include <QFontMetrics>
@@ -12,8 +14,6 @@
 #include <string>
 
 namespace {
-
-constexpr TColor clWindowFrame = clSystemColor | 6;
 
 QRgb Rgb(TColor color) {
     return ColorToQColor(color).rgb();
@@ -37,8 +37,9 @@ double RadialAngle(const QRectF& bounds, QPointF point) {
 // Span from one angle counter-clockwise to another, in (0, 360].
 double CounterClockwiseSpan(double from, double to) {
     double span = std::fmod(to - from, 360.0);
-    if (span <= 0)
+    if (span <= 0) {
         span += 360;
+    }
     return span;
 }
 
@@ -49,9 +50,11 @@ QRect OutlineRect(int left, int top, int right, int bottom) {
 }
 
 void PlotLine(QImage& image, QPoint from, QPoint to, QRgb colour) {
-    for (const QPoint& p : gauge::LinePixels(from, to))
-        if (image.rect().contains(p))
+    for (const QPoint& p : gauge::LinePixels(from, to)) {
+        if (image.rect().contains(p)) {
             image.setPixel(p, colour);
+        }
+    }
 }
 
 QPainter::RenderHints NoHints() {
@@ -60,40 +63,24 @@ QPainter::RenderHints NoHints() {
 
 } // namespace
 
-TBltBitmap::TBltBitmap(int width, int height) { Allocate(width, height); }
-
-void TBltBitmap::Allocate(int width, int height) {
+TBltBitmap::TBltBitmap(int width, int height) {
     if (width <= 0 || height <= 0) {
-        image_ = QImage();
         return;
     }
     const bool injectedFailure = allocationsLeft_ == 0;
-    if (allocationsLeft_ > 0)
+    if (allocationsLeft_ > 0) {
         --allocationsLeft_;
+    }
     QImage image = injectedFailure ? QImage() : QImage(width, height, QImage::Format_RGB32);
-    if (image.isNull())
+    if (image.isNull()) {
         throw Exception("Out of system resources");
+    }
     image_ = std::move(image);
 }
 
-void TBltBitmap::MakeLike(const TBltBitmap& source) {
-    Allocate(source.Width(), source.Height());
-    Fill(clWindowFrame);
-}
-
 void TBltBitmap::Fill(TColor color) {
-    if (!image_.isNull())
+    if (!image_.isNull()) {
         image_.fill(ColorToQColor(color));
-}
-
-void TBltBitmap::XorFrom(const TBltBitmap& other) {
-    const int width = std::min(Width(), other.Width());
-    const int height = std::min(Height(), other.Height());
-    for (int y = 0; y < height; ++y) {
-        auto* target = reinterpret_cast<QRgb*>(image_.scanLine(y));
-        const auto* source = reinterpret_cast<const QRgb*>(other.image_.constScanLine(y));
-        for (int x = 0; x < width; ++x)
-            target[x] = 0xFF000000u | ((target[x] ^ source[x]) & 0x00FFFFFFu);
     }
 }
 
@@ -103,81 +90,82 @@ TGauge::TGauge(QWidget* parent) : QWidget(parent) {
     resize(100, 100);
 }
 
+TGauge::~TGauge() = default;
+
 void TGauge::SetKind(TGaugeKind kind) {
-    if (kind == kind_)
-        return;
-    kind_ = kind;
-    RepaintNow();
+    if (base::Change(kind_, kind)) {
+        RepaintNow();
+    }
 }
 
 void TGauge::SetShowText(bool show) {
-    if (show == showText_)
-        return;
-    showText_ = show;
-    RepaintNow();
+    if (base::Change(showText_, show)) {
+        RepaintNow();
+    }
 }
 
 void TGauge::SetBorderStyle(TBorderStyle style) {
-    if (style == borderStyle_)
-        return;
-    borderStyle_ = style;
-    RepaintNow();
+    if (base::Change(borderStyle_, style)) {
+        RepaintNow();
+    }
 }
 
 void TGauge::SetForeColor(TColor color) {
-    if (color == foreColor_)
-        return;
-    foreColor_ = color;
-    RepaintNow();
+    if (base::Change(foreColor_, color)) {
+        RepaintNow();
+    }
 }
 
 void TGauge::SetBackColor(TColor color) {
-    if (color == backColor_)
-        return;
-    backColor_ = color;
-    RepaintNow();
+    if (base::Change(backColor_, color)) {
+        RepaintNow();
+    }
 }
 
 void TGauge::SetColor(TColor color) {
-    if (color == color_)
-        return;
-    color_ = color;
-    update();
+    if (base::Change(color_, color)) {
+        update();
+    }
 }
 
 void TGauge::SetMinValue(std::int32_t value) {
-    if (value == minValue_)
+    if (value == minValue_) {
         return;
-    if (value > maxValue_ && !loading_)
+    }
+    if (value > maxValue_ && !loading_) {
         throw EInvalidOperation(BoundsMessage(-2147483647, std::int64_t{maxValue_} - 1));
+    }
     minValue_ = value;
-    if (progress_ < value)
+    if (progress_ < value) {
         progress_ = value;
+    }
     RepaintNow();
 }
 
 void TGauge::SetMaxValue(std::int32_t value) {
-    if (value == maxValue_)
+    if (value == maxValue_) {
         return;
-    if (value < minValue_ && !loading_)
+    }
+    if (value < minValue_ && !loading_) {
         throw EInvalidOperation(BoundsMessage(std::int64_t{minValue_} + 1, 2147483647));
+    }
     maxValue_ = value;
-    if (progress_ > value)
+    if (progress_ > value) {
         progress_ = value;
+    }
     RepaintNow();
 }
 
 void TGauge::SetProgress(std::int32_t value) {
     const int before = PercentComplete();
-    if (value < minValue_)
+    if (value < minValue_) {
         value = minValue_;
-    else if (value > maxValue_)
+    } else if (value > maxValue_) {
         value = maxValue_;
-    if (value == progress_)
-        return;
-    progress_ = value;
-    if (PercentComplete() != before)
+    }
+    if (base::Change(progress_, value) && PercentComplete() != before) {
         RepaintNow();
+    }
 }
 
 int TGauge::PercentComplete() const {
@@ -185,13 +173,15 @@ int TGauge::PercentComplete() const {
 }
 
 void TGauge::RepaintNow() {
-    if (isVisible())
+    if (isVisible()) {
         repaint();
+    }
 }
 
 void TGauge::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::FontChange)
+    if (event->type() == QEvent::FontChange) {
         update();
+    }
     QWidget::changeEvent(event);
 }
 
@@ -204,7 +194,17 @@ void TGauge::paintEvent(QPaintEvent*) {
 }
 
 QImage TGauge::Render() const {
-    TBltBitmap work(width(), height());
+    const TGaugePicture::TState state{size(),     kind_,  showText_, borderStyle_,     foreColor_,
+                                      backColor_, color_, font(),    PercentComplete()};
+    if (picture_ && picture_->shows == state) {
+        return picture_->image.Image();
+    }
+    if (!picture_ || picture_->image.Image().size() != size()) {
+        picture_.reset(); // the old size's image goes first, also when the new one fails
+        picture_ = std::make_unique<TGaugePicture>(width(), height());
+    }
+    picture_->shows.reset();
+    TBltBitmap& work = picture_->image;
     work.Fill(clBlack);
     int left = 0, top = 0, right = width(), bottom = height();
     if (borderStyle_ == bsSingle) {
@@ -213,22 +213,19 @@ QImage TGauge::Render() const {
         --right;
         --bottom;
     }
-    {
-        TBltBitmap shape;
-        shape.MakeLike(work);
-        shape.Fill(clBlack);
-        PaintShape(shape, left, top, right, bottom);
-        work.XorFrom(shape);
+    // The shape is drawn straight into the black picture: its exclusive-or with black is itself.
+    PaintShape(work.Image(), left, top, right, bottom);
+    if (showText_) {
+        PaintText(work.Image(), left, top, right, bottom);
     }
-    if (showText_)
-        PaintText(work, left, top, right, bottom);
+    picture_->shows = state;
     return work.Image();
 }
 
-void TGauge::PaintShape(TBltBitmap& shape, int left, int top, int right, int bottom) const {
-    QImage& image = shape.Image();
-    if (image.isNull())
+void TGauge::PaintShape(QImage& image, int left, int top, int right, int bottom) const {
+    if (image.isNull()) {
         return;
+    }
     const int percent = PercentComplete();
     const QRect paintRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
     switch (kind_) {
@@ -242,12 +239,14 @@ void TGauge::PaintShape(TBltBitmap& shape, int left, int top, int right, int bot
         QPainter painter(&image);
         painter.fillRect(paintRect, ColorToQColor(backColor_));
         std::int64_t fill = gauge::FillLength(w, percent);
-        if (fill > w)
+        if (fill > w) {
             fill = w;
+        }
         // The fill length is the right edge of the bar itself, not a width added to left.
-        if (fill > 0)
+        if (fill > 0) {
             painter.fillRect(QRect(QPoint(left, top), QPoint(static_cast<int>(fill) - 1, h - 1)),
                              ColorToQColor(foreColor_));
+        }
         break;
     }
     case gkVerticalBar: {
@@ -256,12 +255,14 @@ void TGauge::PaintShape(TBltBitmap& shape, int left, int top, int right, int bot
         QPainter painter(&image);
         painter.fillRect(paintRect, ColorToQColor(backColor_));
         std::int64_t fill = gauge::FillLength(h, percent);
-        if (fill >= h)
+        if (fill >= h) {
             fill = h - 1;
+        }
         const int barTop = static_cast<int>(h - fill);
-        if (fill > 0)
+        if (fill > 0) {
             painter.fillRect(QRect(QPoint(left, barTop), QPoint(w - 1, static_cast<int>(h) - 1)),
                              ColorToQColor(foreColor_));
+        }
         break;
     }
     case gkPie:
@@ -285,13 +286,15 @@ void TGauge::PaintPie(QImage& image, int left, int top, int right, int bottom, i
     painter.fillRect(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)),
                      ColorToQColor(color_));
     const QRect bounds = OutlineRect(left, top, w, h);
-    if (bounds.width() < 0 || bounds.height() < 0)
+    if (bounds.width() < 0 || bounds.height() < 0) {
         return;
+    }
     painter.setPen(QPen(ColorToQColor(foreColor_), 1));
     painter.setBrush(ColorToQColor(backColor_));
     painter.drawEllipse(bounds);
-    if (percent <= 0)
+    if (percent <= 0) {
         return;
+    }
     const QPoint start = gauge::PieStartPoint(w / 2, h / 2, percent);
     const QPoint end(w / 2, 0);
     const QRectF ellipse(left, top, w - left, h - top);
@@ -299,8 +302,9 @@ void TGauge::PaintPie(QImage& image, int left, int top, int right, int bottom, i
     if (start == end) {
         // Both radials coincide after rounding: a full turn only when the gauge is (nearly)
         // full, never a full pie for a small percentage on a tiny gauge.
-        if (percent < 50)
+        if (percent < 50) {
             return;
+        }
         span = 360;
     } else {
         span = CounterClockwiseSpan(RadialAngle(ellipse, start), RadialAngle(ellipse, end));
@@ -344,26 +348,23 @@ void TGauge::PaintNeedle(QImage& image, int left, int top, int right, int bottom
     }
 }
 
-void TGauge::PaintText(TBltBitmap& work, int left, int top, int right, int bottom) const {
-    if (work.Image().isNull())
+void TGauge::PaintText(QImage& image, int left, int top, int right, int bottom) const {
+    if (image.isNull()) {
         return;
-    TBltBitmap text;
-    text.MakeLike(work);
-    text.Fill(clBlack);
+    }
     QFont textFont = font();
     // Whole pixels only, so that the exclusive-or gives exact inverted colours.
     textFont.setStyleStrategy(QFont::NoAntialias);
     const QString caption = QStringLiteral("%1%").arg(PercentComplete());
-    {
-        QPainter painter(&text.Image());
-        painter.setFont(textFont);
-        const QFontMetrics metrics(textFont, &text.Image());
-        const QPoint origin = gauge::TextOrigin(
-            left, top, right, bottom, metrics.horizontalAdvance(caption), metrics.height());
-        painter.setClipRect(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
-        painter.setPen(Qt::white);
-        painter.setBackgroundMode(Qt::TransparentMode);
-        painter.drawText(origin.x(), origin.y() + metrics.ascent(), caption);
-    }
-    work.XorFrom(text);
+    QPainter painter(&image);
+    painter.setFont(textFont);
+    const QFontMetrics metrics(textFont, &image);
+    const QPoint origin = gauge::TextOrigin(left, top, right, bottom,
+                                            metrics.horizontalAdvance(caption), metrics.height());
+    painter.setClipRect(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
+    // White exclusive-or'ed over the picture: every pixel under the text is inverted once.
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    painter.setPen(Qt::white);
+    painter.setBackgroundMode(Qt::TransparentMode);
+    painter.drawText(origin.x(), origin.y() + metrics.ascent(), caption);
 }

@@ -5,53 +5,12 @@
 #include <QImage>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 enum TGaugeKind : std::uint8_t { gkText, gkHorizontalBar, gkVerticalBar, gkPie, gkNeedle };
 enum TBorderStyle : std::uint8_t { bsNone, bsSingle };
 
-// The off-screen colour image the gauge composes its picture in. Construction and MakeLike
-// raise Exception("Out of system resources") when the image cannot be made.
-class TBltBitmap {
-public:
-    TBltBitmap() = default;
-    TBltBitmap(int width, int height);
-    TBltBitmap(const TBltBitmap&) = delete;
-    TBltBitmap& operator=(const TBltBitmap&) = delete;
-
-    // Gives this image the template's width and height and fills all of it with the system
-    // window-frame colour.
-    void MakeLike(const TBltBitmap& source);
-    void Fill(TColor color);
-    // Every pixel's colour value becomes its exclusive-or with the other image's pixel.
-    void XorFrom(const TBltBitmap& other);
-
-    int Width() const { return image_.width(); }
-    int Height() const { return image_.height(); }
-    QImage& Image() { return image_; }
-    const QImage& Image() const { return image_; }
-
-    // Images alive right now (a paint frees all of its own, also when it fails).
-    static int LiveCount() { return liveCount_; }
-    // Fault injection for tests: after `successes` more images, making one fails as if memory
-    // ran out; a negative count turns this off.
-    static void FailAllocationsAfter(int successes) { allocationsLeft_ = successes; }
-
-private:
-    void Allocate(int width, int height);
-
-    // Counts this object from construction to destruction, also when the constructor fails.
-    struct LiveCounter {
-        LiveCounter() { ++liveCount_; }
-        ~LiveCounter() { --liveCount_; }
-        LiveCounter(const LiveCounter&) = delete;
-        LiveCounter& operator=(const LiveCounter&) = delete;
-    };
-
-    LiveCounter counter_;
-    QImage image_;
-    static inline int liveCount_ = 0;
-    static inline int allocationsLeft_ = -1;
-};
+class TGaugePicture;
 
 // A percentage gauge: a whole-number value between two bounds drawn as a filled shape in one of
 // five styles, with the whole percentage ("42%") over it. It never takes the keyboard focus.
@@ -65,6 +24,7 @@ class TGauge : public QWidget {
     Q_OBJECT
 public:
     explicit TGauge(QWidget* parent = nullptr);
+    ~TGauge() override;
 
     TGaugeKind Kind() const { return kind_; }
     void SetKind(TGaugeKind kind);
@@ -98,7 +58,8 @@ public:
     void EndLoading() { loading_ = false; }
     bool Loading() const { return loading_; }
 
-    // The finished picture, Width × Height, exactly as a paint puts it on the screen.
+    // The finished picture, Width × Height, exactly as a paint puts it on the screen. It is
+    // composed again only when what it shows has changed since the last one.
     QImage Render() const;
 
 protected:
@@ -108,8 +69,8 @@ protected:
 private:
     // Paints the whole gauge before returning when it is visible; otherwise nothing.
     void RepaintNow();
-    void PaintShape(TBltBitmap& image, int left, int top, int right, int bottom) const;
-    void PaintText(TBltBitmap& image, int left, int top, int right, int bottom) const;
+    void PaintShape(QImage& image, int left, int top, int right, int bottom) const;
+    void PaintText(QImage& image, int left, int top, int right, int bottom) const;
     void PaintPie(QImage& image, int left, int top, int right, int bottom, int percent) const;
     void PaintNeedle(QImage& image, int left, int top, int right, int bottom, int percent) const;
 
@@ -123,4 +84,5 @@ private:
     std::int32_t maxValue_ = 100;
     std::int32_t progress_ = 0;
     bool loading_ = false;
+    mutable std::unique_ptr<TGaugePicture> picture_;
 };

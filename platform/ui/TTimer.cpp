@@ -1,5 +1,6 @@
 #include "platform/ui/TTimer.h"
 
+#include "platform/base/Change.h"
 #include "platform/ui/Application.h"
 
 #include <QTimerEvent>
@@ -25,6 +26,18 @@ void TTimer::SetEnabled(bool enabled) {
     Restart();
 }
 
+void TTimer::SetAligned(bool aligned) {
+    if (base::Change(aligned_, aligned)) {
+        Restart();
+    }
+}
+
+Qt::TimerType TTimer::TimerType() const {
+    // Below 20 ms a 5 % shift is under a millisecond: the toolkit runs such timers precisely.
+    constexpr int kShortestAligned = 20;
+    return aligned_ && Period() >= kShortestAligned ? Qt::CoarseTimer : Qt::PreciseTimer;
+}
+
 int TTimer::Period() const {
     return std::max(interval_, kMinimumPeriod);
 }
@@ -34,8 +47,9 @@ void TTimer::Restart() {
         killTimer(timerId_);
         timerId_ = 0;
     }
-    if (enabled_ && interval_ > 0)
-        timerId_ = startTimer(Period(), Qt::PreciseTimer);
+    if (enabled_ && interval_ > 0) {
+        timerId_ = startTimer(Period(), TimerType());
+    }
 }
 
 void TTimer::timerEvent(QTimerEvent* event) {

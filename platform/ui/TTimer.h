@@ -9,6 +9,11 @@ namespace ui {
 // which restarts the period. Intervals below 10 ms run at 10 ms, the floor of window timers
 // on the desktop the program was designed for. An exception escaping the handler goes to the
 // error box and the timer keeps running, also while the box is open.
+//
+// A timer runs precisely by default. An aligned timer lets the toolkit move each tick by up to
+// 5 % of its period (Qt::CoarseTimer), so that timers of 20 ms and more wake the thread together
+// instead of one by one; the period on average stays the interval. Periods below 20 ms always
+// run precisely.
 class TTimer : public QObject {
     Q_OBJECT
 public:
@@ -22,6 +27,11 @@ public:
     void SetEnabled(bool enabled);
     // The period the timer really runs at.
     int Period() const;
+    bool Aligned() const { return aligned_; }
+    // A running timer restarts its period when this really changes.
+    void SetAligned(bool aligned);
+    // The toolkit's timer type the current period runs with.
+    Qt::TimerType TimerType() const;
 
     std::function<void()> OnTimer;
 
@@ -33,6 +43,7 @@ private:
 
     int interval_ = 1000;
     bool enabled_ = true;
+    bool aligned_ = false;
     int timerId_ = 0;
 };
 

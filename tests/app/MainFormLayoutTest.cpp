@@ -251,16 +251,33 @@ TEST_F(MainFormStartUp, PortComponentHasTheWindowsStoredSettings) {
 
 TEST_F(MainFormStartUp, TimersHaveTheirIntervalsAndStates) {
     TMainForm& f = *form_;
+    // The countdown and the clock may be aligned with other wake-ups by the toolkit; the flip
+    // and sample timers run precisely.
     const struct {
         ui::TTimer* timer;
         int interval;
         bool enabled;
-    } timers[] = {
-        {f.Timer2, 100, true}, {f.Timer3, 1000, true}, {f.Timer4, 10, false}, {f.Timer5, 1, false}};
+        Qt::TimerType type;
+    } timers[] = {{f.Timer2, 100, true, Qt::CoarseTimer},
+                  {f.Timer3, 1000, true, Qt::CoarseTimer},
+                  {f.Timer4, 10, false, Qt::PreciseTimer},
+                  {f.Timer5, 1, false, Qt::PreciseTimer}};
     for (const auto& t : timers) {
         EXPECT_EQ(t.timer->Interval(), t.interval);
         EXPECT_EQ(t.timer->Enabled(), t.enabled);
+        EXPECT_EQ(t.timer->TimerType(), t.type) << t.interval;
     }
+    EXPECT_TRUE(f.Timer2->Aligned());
+    EXPECT_FALSE(f.Timer4->Aligned());
+    f.Timer4->SetInterval(100);
+    EXPECT_EQ(f.Timer4->TimerType(), Qt::PreciseTimer);
+    f.Timer4->SetInterval(10);
+    // Only periods of 20 ms and more are aligned.
+    f.Timer2->SetInterval(19);
+    EXPECT_EQ(f.Timer2->TimerType(), Qt::PreciseTimer);
+    f.Timer2->SetInterval(20);
+    EXPECT_EQ(f.Timer2->TimerType(), Qt::CoarseTimer);
+    f.Timer2->SetInterval(100);
     // The writer ticks every 100 ms on a thread of its own, which runs only during a run.
     EXPECT_EQ(f.Timer1->Interval(), 100);
     EXPECT_FALSE(f.Timer1->Enabled());

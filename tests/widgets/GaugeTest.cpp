@@ -3,8 +3,10 @@
 #include "platform/ui/Exception.h"
 #include "tests/support/ErrorBoxes.h"
 #include "widgets/GaugeMetrics.h"
+#include "widgets/Gauges_p.h"
 
 #include <QFontMetrics>
+#include <QPainter>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -348,19 +350,128 @@ TEST_F(GaugeOnScreen, HiddenGaugeDrawsNothing) {
 TEST_F(GaugeOnScreen, PaintErrorFreesTheImagesAndReachesTheErrorBox) {
     testsupport::ErrorBoxes::Clear();
     const int live = TBltBitmap::LiveCount();
-    for (int madeBefore : {0, 1, 2}) {
-        TBltBitmap::FailAllocationsAfter(madeBefore);
-        EXPECT_THROW(gauge->Render(), Exception);
-        EXPECT_EQ(TBltBitmap::LiveCount(), live);
-    }
-    TBltBitmap::FailAllocationsAfter(2);
+    // A new size needs a new image; making it fails, and nothing stays allocated for it.
+    gauge->resize(300, 44);
+    TBltBitmap::FailAllocationsAfter(0);
+    EXPECT_THROW(gauge->Render(), Exception);
+    EXPECT_EQ(TBltBitmap::LiveCount(), live - 1) << "the old size's image is freed as well";
+    TBltBitmap::FailAllocationsAfter(0);
     gauge->SetProgress(50);
     TBltBitmap::FailAllocationsAfter(-1);
-    EXPECT_EQ(TBltBitmap::LiveCount(), live);
+    EXPECT_EQ(TBltBitmap::LiveCount(), live - 1);
     ASSERT_EQ(testsupport::ErrorBoxes::Texts().size(), 1);
     EXPECT_EQ(testsupport::ErrorBoxes::Texts().front(), QStringLiteral("Out of system resources."));
     EXPECT_EQ(gauge->Progress(), 50);
-    EXPECT_EQ(gauge->Render().pixel(2, 2), kRed);
+    // The next paint makes the image again and shows the current state.
+    const QImage picture = gauge->Render();
+    EXPECT_EQ(TBltBitmap::LiveCount(), live);
+    EXPECT_EQ(picture.size(), QSize(300, 44));
+    EXPECT_EQ(picture.pixel(2, 2), kRed);
+    EXPECT_EQ(picture.pixel(297, 2), kBlack);
+}
+
+// The picture by the gauge's steps, one image per step: the shape alone (the gauge without its
+// text), then the text drawn white on black in an image of its own, combined by exclusive-or.
+QImage ComposedByTheSteps(TGauge& gauge) {
+    const bool showText = gauge.ShowText();
+    gauge.SetShowText(false);
+    QImage picture = gauge.Render().copy();
+    gauge.SetShowText(showText);
+    if (!showText) {
+        return picture;
+    }
+    QImage text(picture.size(), QImage::Format_RGB32);
+    text.fill(Qt::black);
+    QFont font = gauge.font();
+    font.setStyleStrategy(QFont::NoAntialias);
+    const QFontMetrics metrics(font, &text);
+    const QRect box = TextBox(gauge);
+    const int inset = gauge.BorderStyle() == bsSingle ? 1 : 0;
+    {
+        QPainter painter(&text);
+        painter.setFont(font);
+        painter.setClipRect(
+            QRect(inset, inset, text.width() - 2 * inset, text.height() - 2 * inset));
+        painter.setPen(Qt::white);
+        painter.drawText(box.left(), box.top() + metrics.ascent(),
+                         QStringLiteral("%1%").arg(gauge.PercentComplete()));
+    }
+    for (int y = 0; y < picture.height(); ++y) {
+        auto* target = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        const auto* source = reinterpret_cast<const QRgb*>(text.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x) {
+            target[x] = 0xFF000000u | ((target[x] ^ source[x]) & 0x00FFFFFFu);
+        }
+    }
+    return picture;
+}
+
+TEST(GaugePixels, TextExclusiveOrMatchesTheStepByStepCompositionAtEveryPercentage) {
+    TGauge bar;
+    MakeMainWindowGauge(bar);
+    TGauge pie;
+    pie.resize(120, 90);
+    pie.SetKind(gkPie);
+    pie.SetForeColor(clRed);
+    pie.SetBackColor(clWhite);
+    pie.SetColor(clBlue);
+    pie.setFont(BigFont());
+    TGauge narrow; // the text is wider than the gauge: clipped, and X is negative
+    narrow.resize(30, 44);
+    narrow.SetForeColor(clLime);
+    narrow.SetBackColor(clNavy);
+    narrow.setFont(BigFont());
+    for (int percent = 0; percent <= 100; ++percent) {
+        for (TGauge* gauge : {&bar, &pie, &narrow}) {
+            gauge->SetProgress(percent);
+            const QImage expected = ComposedByTheSteps(*gauge);
+            ASSERT_EQ(gauge->Render(), expected)
+                << percent << "% on a " << gauge->width() << " x " << gauge->height() << " gauge";
+        }
+    }
+}
+
+TEST(GaugePicture, IsComposedOnlyWhenWhatItShowsChanges) {
+    TGauge gauge;
+    MakeMainWindowGauge(gauge);
+    gauge.SetMaxValue(1000);
+    const int live = TBltBitmap::LiveCount();
+    const qint64 first = gauge.Render().cacheKey();
+    EXPECT_EQ(TBltBitmap::LiveCount(), live + 1) << "one kept image";
+    EXPECT_EQ(gauge.Render().cacheKey(), first);
+    gauge.SetProgress(9); // still 0 %
+    EXPECT_EQ(gauge.Render().cacheKey(), first);
+    gauge.SetMaxValue(900); // 1 %: a new picture in the same image
+    const QImage onePercent = gauge.Render();
+    EXPECT_NE(onePercent.cacheKey(), first);
+    EXPECT_EQ(TBltBitmap::LiveCount(), live + 1);
+    // A picture handed out earlier keeps what it showed when the gauge composes a new one.
+    const QImage kept = onePercent.copy();
+    gauge.SetProgress(900);
+    const QImage full = gauge.Render();
+    EXPECT_EQ(onePercent, kept);
+    EXPECT_NE(full, kept);
+    gauge.SetForeColor(clLime);
+    EXPECT_EQ(gauge.Render().pixel(2, 2), 0xFF00FF00);
+    QFont font = gauge.font();
+    font.setPixelSize(12);
+    gauge.setFont(font);
+    EXPECT_EQ(gauge.Render(), ComposedByTheSteps(gauge)) << "a new font composes again";
+    gauge.resize(200, 30);
+    EXPECT_EQ(gauge.Render().size(), QSize(200, 30));
+    EXPECT_EQ(TBltBitmap::LiveCount(), live + 1) << "the old size's image is gone";
+}
+
+TEST_F(GaugeOnScreen, RepaintOfAnUnchangedPictureCopiesIt) {
+    const qint64 before = gauge->Render().cacheKey();
+    gauge->SetMaxValue(1000); // repaints now, the percentage stays 0
+    EXPECT_EQ(counter.paints, 1);
+    EXPECT_EQ(gauge->Render().cacheKey(), before);
+    gauge->update();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(gauge->Render().cacheKey(), before);
+    const QImage onScreen = gauge->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(onScreen, gauge->Render());
 }
 
 TEST(GaugeBounds, ChecksAndMessages) {
