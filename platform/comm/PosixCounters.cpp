@@ -7,82 +7,78 @@
 #include <sys/ioctl.h>
 
 namespace comm::posix {
+namespace {
 
-CounterChange CompareCounters(const serial_icounter_struct& before,
-                              const serial_icounter_struct& now) {
-    const struct {
-        int now, before;
-        DWORD flag;
-    } lineErrors[] = {
-        {now.frame, before.frame, CE_FRAME},
-        {now.parity, before.parity, CE_RXPARITY},
-        {now.overrun, before.overrun, CE_OVERRUN},
-        {now.brk, before.brk, CE_BREAK},
-        {now.buf_overrun, before.buf_overrun, CE_RXOVER},
-    };
-    const struct {
-        int now, before;
-        DWORD event;
-    } signals[] = {
-        {now.cts, before.cts, EV_CTS},
-        {now.dsr, before.dsr, EV_DSR},
-        {now.dcd, before.dcd, EV_RLSD},
-        {now.rng, before.rng, EV_RING},
-    };
-    CounterChange change;
-    for (const auto& entry : lineErrors) {
-        if (entry.now != entry.before) {
-            change.errors |= entry.flag;
-        }
+using Counters = serial_icounter_struct;
+
+// A counter that moved gives its line-error flag or its signal's event.
+constexpr struct {
+    int Counters::*counter;
+    DWORD error;
+    DWORD event;
+} kCounters[] = {
+    {&Counters::frame, CE_FRAME, 0},
+    {&Counters::parity, CE_RXPARITY, 0},
+    {&Counters::overrun, CE_OVERRUN, 0},
+    {&Counters::brk, CE_BREAK, 0},
+    {&Counters::buf_overrun, CE_RXOVER, 0},
+    {&Counters::cts, 0, EV_CTS},
+    {&Counters::dsr, 0, EV_DSR},
+    {&Counters::dcd, 0, EV_RLSD},
+    {&Counters::rng, 0, EV_RING},
+};
+
+// Reads through an ioctl that drivers without the source answer with "unsupported": false
+// when nothing was read; supported and gone are updated from the failure.
+bool Read(int fd, unsigned long request, void* result, bool& supported, bool& gone) {
+    if (!supported) {
+        return false;
     }
-    change.events = LineErrorEvents(change.errors);
-    for (const auto& entry : signals) {
-        if (entry.now != entry.before) {
+    if (ioctl(fd, request, result) == 0) {
+        return true;
+    }
+    if (Unsupported(errno)) {
+        supported = false;
+    } else if (IsGone(errno)) {
+        gone = true;
+    }
+    return false;
+}
+
+} // namespace
+
+CounterChange CompareCounters(const Counters& before, const Counters& now) {
+    CounterChange change;
+    for (const auto& entry : kCounters) {
+        if (now.*entry.counter != before.*entry.counter) {
+            change.errors |= entry.error;
             change.events |= entry.event;
         }
     }
+    change.events |= LineErrorEvents(change.errors);
     return change;
 }
 
-CounterChange SerialCounters::Update(int fd, bool& gone) {
-    if (!supported_) {
+CounterChange LineReadings::ReadCounters(int fd, bool& gone) {
+    Counters now{};
+    if (!Read(fd, TIOCGICOUNT, &now, countersSupported_, gone)) {
         return {};
     }
-    serial_icounter_struct now{};
-    if (ioctl(fd, TIOCGICOUNT, &now) != 0) {
-        if (Unsupported(errno)) {
-            supported_ = false;
-        } else if (IsGone(errno)) {
-            gone = true;
-        }
-        return {};
-    }
-    CounterChange change;
-    if (haveReading_) {
-        change = CompareCounters(reading_, now);
-    }
-    reading_ = now;
-    haveReading_ = true;
+    const CounterChange change = haveCounters_ ? CompareCounters(counters_, now) : CounterChange{};
+    counters_ = now;
+    haveCounters_ = true;
     return change;
 }
 
-DWORD ModemLines::Update(int fd, bool& gone) {
-    if (!supported_) {
-        return 0;
-    }
+DWORD LineReadings::ReadModem(int fd, bool& gone) {
     int lines = 0;
-    if (ioctl(fd, TIOCMGET, &lines) != 0) {
-        if (Unsupported(errno)) {
-            supported_ = false;
-        } else if (IsGone(errno)) {
-            gone = true;
-        }
+    if (!Read(fd, TIOCMGET, &lines, modemSupported_, gone)) {
         return 0;
     }
     const DWORD status = ModemStatus(lines);
-    const DWORD events = haveReading_ ? ModemEvents(status_, status) : 0;
-    status_ = status;
-    haveReading_ = true;
+    const DWORD events = haveModem_ ? ModemEvents(modem_, status) : 0;
+    modem_ = status;
+    haveModem_ = true;
     return events;
 }
 

@@ -2,8 +2,8 @@
 
 // What a serial driver reports about the line, read by polling: the serial counters
 // (TIOCGICOUNT) for line errors and signal changes, and the modem lines (TIOCMGET). Drivers
-// without them (pseudo-terminals) answer the first read with "unsupported", and they are not
-// read again.
+// without them (pseudo-terminals) answer the first read with "unsupported", and that source
+// is not read again.
 
 #include "platform/comm/Comm.h"
 
@@ -20,30 +20,23 @@ struct CounterChange {
 CounterChange CompareCounters(const serial_icounter_struct& before,
                               const serial_icounter_struct& now);
 
-class SerialCounters {
+class LineReadings {
 public:
-    // Reads the counters: the change since the last reading (none at the first). gone is set
-    // when the device has gone away.
-    CounterChange Update(int fd, bool& gone);
-    bool Supported() const { return supported_; }
+    // Each read gives the change since the last one (none at the first); gone is set when the
+    // device has gone away.
+    CounterChange ReadCounters(int fd, bool& gone);
+    // The events of the modem lines' changes.
+    DWORD ReadModem(int fd, bool& gone);
+    // Whether the driver has either source, so that polling can tell line events.
+    bool Watchable() const { return countersSupported_ || modemSupported_; }
 
 private:
-    bool supported_ = true;
-    bool haveReading_ = false;
-    serial_icounter_struct reading_{};
-};
-
-class ModemLines {
-public:
-    // Reads the lines: the events of their changes since the last reading (none at the first).
-    // gone is set when the device has gone away.
-    DWORD Update(int fd, bool& gone);
-    bool Supported() const { return supported_; }
-
-private:
-    bool supported_ = true;
-    bool haveReading_ = false;
-    DWORD status_ = 0; // MS_* flags
+    bool countersSupported_ = true;
+    bool haveCounters_ = false;
+    serial_icounter_struct counters_{};
+    bool modemSupported_ = true;
+    bool haveModem_ = false;
+    DWORD modem_ = 0; // MS_* flags
 };
 
 } // namespace comm::posix

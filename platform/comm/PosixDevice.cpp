@@ -21,8 +21,7 @@ PosixDevice::PosixDevice(UniqueFd fd, UniqueFd wake)
       writes_(fd_.Get()) {
     {
         std::lock_guard lock(mutex_);
-        UpdateCounters();
-        UpdateModem();
+        UpdateLine(true);
     }
     monitor_ = std::thread([this] { Monitor(); });
 }
@@ -33,12 +32,8 @@ PosixDevice::~PosixDevice() {
 
 DWORD PosixDevice::SetupComm(DWORD inQueue, DWORD) {
     std::lock_guard lock(mutex_);
-    if (DWORD error = Usable()) {
+    if (DWORD error = Terminal()) {
         return error;
-    }
-    termios settings{};
-    if (tcgetattr(fd_.Get(), &settings) != 0) {
-        return Failed(errno);
     }
     inQueue_ = inQueue;
     return ERROR_SUCCESS;
@@ -91,12 +86,8 @@ DWORD PosixDevice::SetCommState(const DCB& dcb) {
 
 DWORD PosixDevice::SetCommTimeouts(const COMMTIMEOUTS& timeouts) {
     std::lock_guard lock(mutex_);
-    if (DWORD error = Usable()) {
+    if (DWORD error = Terminal()) {
         return error;
-    }
-    termios settings{};
-    if (tcgetattr(fd_.Get(), &settings) != 0) {
-        return Failed(errno);
     }
     timeouts_ = timeouts;
     return ERROR_SUCCESS;
@@ -181,7 +172,7 @@ DWORD PosixDevice::ClearCommError(DWORD& errors, COMSTAT& status) {
     if (DWORD error = Usable()) {
         return error;
     }
-    events_.Post(UpdateCounters());
+    events_.Post(UpdateLine(false));
     if (gone_) {
         return ERROR_DEVICE_REMOVED;
     }
@@ -244,6 +235,14 @@ DWORD PosixDevice::Usable() const {
     return ERROR_SUCCESS;
 }
 
+DWORD PosixDevice::Terminal() {
+    if (DWORD error = Usable()) {
+        return error;
+    }
+    termios settings{};
+    return tcgetattr(fd_.Get(), &settings) == 0 ? ERROR_SUCCESS : Failed(errno);
+}
+
 DWORD PosixDevice::Failed(int error) {
     if (IsGone(error)) {
         Gone();
@@ -284,25 +283,17 @@ void PosixDevice::AdvanceWrites() {
     }
 }
 
-DWORD PosixDevice::UpdateCounters() {
+DWORD PosixDevice::UpdateLine(bool modemToo) {
     if (gone_) {
         return 0;
     }
     bool gone = false;
-    const CounterChange change = counters_.Update(fd_.Get(), gone);
-    if (gone) {
-        Gone();
-    }
+    const CounterChange change = readings_.ReadCounters(fd_.Get(), gone);
     errors_ |= change.errors;
-    return change.events;
-}
-
-DWORD PosixDevice::UpdateModem() {
-    if (gone_) {
-        return 0;
+    DWORD events = change.events;
+    if (modemToo && !gone) {
+        events |= readings_.ReadModem(fd_.Get(), gone);
     }
-    bool gone = false;
-    const DWORD events = modem_.Update(fd_.Get(), gone);
     if (gone) {
         Gone();
     }

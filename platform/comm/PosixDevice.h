@@ -41,13 +41,16 @@ private:
     // The members below the lock are the device's state; every method but the monitor's
     // poll() holds the lock.
     DWORD Usable() const;
+    // Usable and still a terminal.
+    DWORD Terminal();
     DWORD Failed(int error);
     void Gone();
     DWORD ModemLine(int line, bool on);
     void Wake();
     void AdvanceWrites();
-    DWORD UpdateCounters();
-    DWORD UpdateModem();
+    // Line errors (gathered in errors_) and signal changes since the last reading, as events;
+    // the modem lines only with modemToo.
+    DWORD UpdateLine(bool modemToo);
     DWORD UpdateInput();
     void Monitor();
     // poll() set-up for the next round of the monitor; false when the device is closed.
@@ -63,8 +66,7 @@ private:
     DWORD inQueue_ = 4096; // the kernel's queues are fixed; this sets the 80 % mark
     EventMonitor events_;
     WriteQueue writes_;
-    SerialCounters counters_;
-    ModemLines modem_;
+    LineReadings readings_;
     DWORD errors_ = 0;
     int inCount_ = 0;
     std::thread monitor_;

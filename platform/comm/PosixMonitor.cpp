@@ -41,8 +41,7 @@ bool PosixDevice::PreparePoll(pollfd& device, int& timeout) {
     if (writes_.WantsOutput()) {
         device.events |= POLLOUT;
     }
-    const bool lineWatched =
-        (events_.Mask() & kLineEvents) != 0 && (counters_.Supported() || modem_.Supported());
+    const bool lineWatched = (events_.Mask() & kLineEvents) != 0 && readings_.Watchable();
     if (inCount_ > 0 || lineWatched) {
         timeout = kTickMs;
     }
@@ -82,8 +81,7 @@ void PosixDevice::Monitor() {
         }
         DWORD events = UpdateInput();
         AdvanceWrites();
-        events |= UpdateCounters();
-        events |= UpdateModem();
+        events |= UpdateLine(true);
         if (!gone_) {
             events_.Post(events);
         }

@@ -25,6 +25,16 @@ Roots& CurrentRoots() {
     return roots;
 }
 
+void Store(std::string Roots::*root, const std::string& path) {
+    std::lock_guard lock(CurrentRoots().mutex);
+    CurrentRoots().*root = path;
+}
+
+std::string Load(std::string Roots::*root) {
+    std::lock_guard lock(CurrentRoots().mutex);
+    return CurrentRoots().*root;
+}
+
 // Entry names of a directory in byte order (a stable order that does not hang on the
 // locale); false when it cannot be read.
 bool ListDirectory(const std::string& path, std::vector<std::string>& entries) {
@@ -158,23 +168,19 @@ std::string UartName(const std::string& type) {
 } // namespace
 
 void SetTtyClassRoot(const std::string& root) {
-    std::lock_guard lock(CurrentRoots().mutex);
-    CurrentRoots().ttyClass = root;
+    Store(&Roots::ttyClass, root);
 }
 
 std::string TtyClassRoot() {
-    std::lock_guard lock(CurrentRoots().mutex);
-    return CurrentRoots().ttyClass;
+    return Load(&Roots::ttyClass);
 }
 
 void SetDevRoot(const std::string& root) {
-    std::lock_guard lock(CurrentRoots().mutex);
-    CurrentRoots().dev = root;
+    Store(&Roots::dev, root);
 }
 
 std::string DevRoot() {
-    std::lock_guard lock(CurrentRoots().mutex);
-    return CurrentRoots().dev;
+    return Load(&Roots::dev);
 }
 
 bool ReadPortNames(std::vector<std::string>& names) {

@@ -239,14 +239,22 @@ TEST(CommPosixTest, CountersAndModemLinesOfADescriptorWithoutThem) {
     int pipeFds[2];
     ASSERT_EQ(pipe(pipeFds), 0);
     UniqueFd read(pipeFds[0]), write(pipeFds[1]);
-    SerialCounters counters;
-    ModemLines modem;
+    LineReadings readings;
+    EXPECT_TRUE(readings.Watchable());
     bool gone = false;
-    EXPECT_EQ(counters.Update(read.Get(), gone).events, 0u);
-    EXPECT_EQ(modem.Update(read.Get(), gone), 0u);
+    EXPECT_EQ(readings.ReadCounters(read.Get(), gone).events, 0u);
+    EXPECT_TRUE(readings.Watchable()); // the modem lines may still tell
+    EXPECT_EQ(readings.ReadModem(read.Get(), gone), 0u);
     EXPECT_FALSE(gone);
-    EXPECT_FALSE(counters.Supported()); // a pipe is no terminal: not asked again
-    EXPECT_FALSE(modem.Supported());
+    EXPECT_FALSE(readings.Watchable()); // a pipe is no terminal: not asked again
+
+    // A descriptor that is no longer open is no unplugged device either.
+    const int closed = read.Release();
+    close(closed);
+    LineReadings other;
+    EXPECT_EQ(other.ReadCounters(closed, gone).errors, 0u);
+    EXPECT_FALSE(gone);
+    EXPECT_TRUE(other.Watchable());
 }
 
 bool IsOpen(int fd) {
