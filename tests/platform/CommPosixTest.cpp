@@ -133,7 +133,7 @@ TEST(CommPosixTest, ReadBackComparesTheFrameOrOnAPtyTheStopBits) {
     oneStop.c_cflag &= ~CSTOPB;
     EXPECT_FALSE(SettingsTaken(asked, oneStop, false));
     EXPECT_FALSE(SettingsTaken(asked, oneStop, true));
-    termios otherFlags = asked; // flags outside the frame play no part
+    termios otherFlags = asked; // flags outside the frame are not compared
     otherFlags.c_cflag ^= HUPCL | CLOCAL;
     otherFlags.c_iflag ^= IXON;
     EXPECT_TRUE(SettingsTaken(asked, otherFlags, false));
@@ -182,7 +182,7 @@ TEST(CommPosixTest, OpenErrorsModemLinesAndGoneDevices) {
     EXPECT_EQ(ModemStatus(TIOCM_DSR), MS_DSR_ON);
     EXPECT_EQ(ModemStatus(TIOCM_RI), MS_RING_ON);
     EXPECT_EQ(ModemStatus(TIOCM_CD), MS_RLSD_ON);
-    // Output lines and the rest are no part of the status.
+    // Output lines and the rest do not show in the status.
     EXPECT_EQ(ModemStatus(TIOCM_DTR | TIOCM_RTS | TIOCM_LE | TIOCM_ST | TIOCM_SR), 0u);
     EXPECT_EQ(ModemStatus(~0), MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON);
 

@@ -115,7 +115,7 @@ TEST(CommRulesTest, WriteDeadlineIsMultiplierTimesCountPlusConstant) {
         ASSERT_TRUE(deadline.has_value());
         EXPECT_EQ(*deadline - now, row.expected);
     }
-    // Both zero: no time-out; the read time-outs play no part.
+    // Both zero: no time-out; the read time-outs do not count.
     EXPECT_FALSE(WriteDeadline(COMMTIMEOUTS{MAXDWORD, 7, 7, 0, 0}, 100, now).has_value());
     EXPECT_FALSE(WriteDeadline(COMMTIMEOUTS{0, 0, 0, 9, 0}, 0, now).has_value());
 }
