@@ -104,8 +104,7 @@ struct COMSTAT {
 };
 
 // EscapeCommFunction.
-inline constexpr DWORD SETXOFF = 1, SETXON = 2, SETRTS = 3, CLRRTS = 4, SETDTR = 5, CLRDTR = 6,
-                       SETBREAK = 8, CLRBREAK = 9;
+inline constexpr DWORD SETRTS = 3, CLRRTS = 4, SETDTR = 5, CLRDTR = 6;
 // PurgeComm.
 inline constexpr DWORD PURGE_TXABORT = 0x0001, PURGE_RXABORT = 0x0002, PURGE_TXCLEAR = 0x0004,
                        PURGE_RXCLEAR = 0x0008;
@@ -155,9 +154,7 @@ bool CloseHandle(HANDLE handle);
 
 bool SetupComm(HANDLE device, DWORD inQueue, DWORD outQueue);
 bool SetCommState(HANDLE device, const DCB* dcb);
-bool GetCommState(HANDLE device, DCB* dcb);
 bool SetCommTimeouts(HANDLE device, const COMMTIMEOUTS* timeouts);
-bool GetCommTimeouts(HANDLE device, COMMTIMEOUTS* timeouts);
 bool EscapeCommFunction(HANDLE device, DWORD function);
 bool PurgeComm(HANDLE device, DWORD flags);
 
@@ -172,7 +169,6 @@ bool WriteFile(HANDLE device, const void* buffer, DWORD count, DWORD* written,
 bool GetOverlappedResult(HANDLE device, OVERLAPPED* overlapped, DWORD* transferred, bool wait);
 
 bool SetCommMask(HANDLE device, DWORD mask);
-bool GetCommMask(HANDLE device, DWORD* mask);
 // Starts a wait for the events of the mask; setting another mask ends a pending wait at once
 // with an empty mask word.
 bool WaitCommEvent(HANDLE device, DWORD* eventMask, OVERLAPPED* overlapped);

@@ -2,7 +2,8 @@
 
 // The device backend behind the comm calls. A backend implements Device; the calls in Comm.h
 // do the handle bookkeeping, the overlapped blocks and the last-error code around it.
-// Backends: PosixDevice (real ports and pseudo-terminals) and SimulatedLine (in-process).
+// Backends: PosixDevice (real ports and pseudo-terminals) and SimulatedLine (in-process); what
+// they share is in DeviceRules.h.
 
 #include "platform/comm/Comm.h"
 
@@ -46,40 +47,18 @@ public:
 
     virtual DWORD SetupComm(DWORD inQueue, DWORD outQueue) = 0;
     virtual DWORD SetCommState(const DCB& dcb) = 0;
-    virtual DWORD GetCommState(DCB& dcb) = 0;
     virtual DWORD SetCommTimeouts(const COMMTIMEOUTS& timeouts) = 0;
-    virtual DWORD GetCommTimeouts(COMMTIMEOUTS& timeouts) = 0;
     virtual DWORD EscapeCommFunction(DWORD function) = 0;
     virtual DWORD PurgeComm(DWORD flags) = 0;
     // Starts a write of a copy of the bytes; the device finishes the completion, possibly
     // before returning. An error return means nothing was started.
     virtual DWORD Write(const BYTE* data, DWORD count, std::shared_ptr<Completion> done) = 0;
     virtual DWORD SetCommMask(DWORD mask) = 0;
-    virtual DWORD GetCommMask(DWORD& mask) = 0;
     virtual DWORD WaitCommEvent(std::shared_ptr<Completion> done) = 0;
     virtual DWORD ClearCommError(DWORD& errors, COMSTAT& status) = 0;
     virtual DWORD GetCommModemStatus(DWORD& status) = 0;
     // Ends pending operations (ERROR_OPERATION_ABORTED) and releases the device.
     virtual void Close() = 0;
-};
-
-// Event mask and event wait as every backend needs them: events that occur while no wait is
-// pending are remembered (when in the mask) and end the next wait at once.
-class EventMonitor {
-public:
-    DWORD SetMask(DWORD mask);
-    DWORD Mask() const;
-    DWORD StartWait(std::shared_ptr<Completion> done);
-    // Events that occurred; those outside the mask are dropped.
-    void Post(DWORD events);
-    // The device is gone or closed: the pending wait fails with the error.
-    void Fail(DWORD error);
-
-private:
-    mutable std::mutex mutex_;
-    DWORD mask_ = 0;
-    DWORD occurred_ = 0;
-    std::shared_ptr<Completion> wait_;
 };
 
 // Opens a backend for a path; on failure returns null with the error code set.

@@ -1,238 +1,15 @@
+// The simulated line itself: its far end, the worker that ends writes when their last
+// character has left the line, and what a test reads back.
+
 #include "platform/comm/SimulatedLine.h"
 
+#include "platform/base/Change.h"
 #include "platform/comm/Device.h"
+#include "platform/comm/DeviceRules.h"
 
 #include <algorithm>
 
 namespace comm {
-
-// The handle side of an open simulated line. A device of an earlier session (closed and the
-// line opened again) no longer reaches the line.
-class SimulatedDevice final : public Device {
-public:
-    SimulatedDevice(std::shared_ptr<SimulatedLine> line, unsigned long session)
-        : line_(std::move(line)), session_(session) {}
-    ~SimulatedDevice() override { Close(); }
-
-    DWORD SetupComm(DWORD inQueue, DWORD outQueue) override {
-        std::lock_guard lock(line_->mutex_);
-        if (DWORD error = line_->Check(session_, scSetupComm))
-            return error;
-        line_->inQueue_ = inQueue;
-        line_->outQueue_ = outQueue;
-        return ERROR_SUCCESS;
-    }
-
-    DWORD SetCommState(const DCB& dcb) override {
-        std::lock_guard lock(line_->mutex_);
-        if (DWORD error = line_->Check(session_, scSetCommState))
-            return error;
-        if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > 4 ||
-            dcb.StopBits > 2)
-            return ERROR_INVALID_PARAMETER;
-        line_->dcb_ = dcb;
-        line_->dtr_ = (dcb.Flags & DCB_fDtrControlMask) != 0;
-        line_->rts_ = (dcb.Flags & DCB_fRtsControlMask) != 0;
-        return ERROR_SUCCESS;
-    }
-
-    DWORD GetCommState(DCB& dcb) override {
-        std::lock_guard lock(line_->mutex_);
-        if (DWORD error = line_->Check(session_, 0))
-            return error;
-        dcb = line_->dcb_;
-        return ERROR_SUCCESS;
-    }
-
-    DWORD SetCommTimeouts(const COMMTIMEOUTS& timeouts) override {
-        std::lock_guard lock(line_->mutex_);
-        if (DWORD error = line_->Check(session_, scSetCommTimeouts))
-            return error;
-        line_->timeouts_ = timeouts;
-        return ERROR_SUCCESS;
-    }
-
-    DWORD GetCommTimeouts(COMMTIMEOUTS& timeouts) override {
-        std::lock_guard lock(line_->mutex_);
-        if (DWORD error = line_->Check(session_, 0))
-            return error;
-        timeouts = line_->timeouts_;
-        return ERROR_SUCCESS;
-    }
-
-    DWORD EscapeCommFunction(DWORD function) override {
-        std::lock_guard lock(line_->mutex_);
-        if (DWORD error = line_->Check(session_, scEscapeCommFunction))
-            return error;
-        switch (function) {
-        case SETDTR:
-            line_->dtr_ = true;
-            break;
-        case CLRDTR:
-            line_->dtr_ = false;
-            break;
-        case SETRTS:
-            line_->rts_ = true;
-            break;
-        case CLRRTS:
-            line_->rts_ = false;
-            break;
-        case SETBREAK:
-        case CLRBREAK:
-        case SETXOFF:
-        case SETXON:
-            break;
-        default:
-            return ERROR_INVALID_PARAMETER;
-        }
-        return ERROR_SUCCESS;
-    }
-
-    DWORD PurgeComm(DWORD flags) override {
-        std::lock_guard lock(line_->mutex_);
-        if (DWORD error = line_->Check(session_, scPurgeComm))
-            return error;
-        if ((flags & ~DWORD{0x000F}) != 0)
-            return ERROR_INVALID_PARAMETER;
-        line_->purges_.push_back(flags);
-        if ((flags & (PURGE_TXABORT | PURGE_TXCLEAR)) != 0)
-            line_->AbortWritesLocked(ERROR_OPERATION_ABORTED);
-        if ((flags & PURGE_RXCLEAR) != 0)
-            line_->received_.clear();
-        return ERROR_SUCCESS;
-    }
-
-    DWORD Write(const BYTE* data, DWORD count, std::shared_ptr<Completion> done) override {
-        std::lock_guard lock(line_->mutex_);
-        if (DWORD error = line_->Check(session_, scWrite))
-            return error;
-        ++line_->writes_;
-        if (count == 0) {
-            done->Finish(ERROR_SUCCESS, 0);
-            return ERROR_SUCCESS;
-        }
-        using Clock = SimulatedLine::Clock;
-        const auto now = Clock::now();
-        const auto character = line_->CharacterTimeLocked();
-        const std::uint64_t total =
-            std::uint64_t{line_->timeouts_.WriteTotalTimeoutMultiplier} * count +
-            line_->timeouts_.WriteTotalTimeoutConstant;
-        const bool limited = total != 0;
-        const auto deadline = now + std::chrono::milliseconds(total);
-        auto time = std::max(now, line_->busyUntil_);
-        DWORD sent = 0;
-        for (DWORD i = 0; i < count; ++i) {
-            auto end = time + character;
-            if (limited && end > deadline)
-                break;
-            line_->sent_.push_back(SentCharacter{data[i], end});
-            time = end;
-            ++sent;
-        }
-        line_->busyUntil_ = time;
-        const auto finish = sent < count ? deadline : time;
-        line_->pending_.push_back(SimulatedLine::PendingWrite{std::move(done), finish, sent});
-        line_->changed_.notify_all();
-        return ERROR_SUCCESS;
-    }
-
-    DWORD SetCommMask(DWORD mask) override {
-        std::lock_guard lock(line_->mutex_);
-        if (DWORD error = line_->Check(session_, scSetCommMask))
-            return error;
-        return line_->events_->SetMask(mask);
-    }
-
-    DWORD GetCommMask(DWORD& mask) override {
-        std::lock_guard lock(line_->mutex_);
-        if (DWORD error = line_->Check(session_, 0))
-            return error;
-        mask = line_->events_->Mask();
-        return ERROR_SUCCESS;
-    }
-
-    DWORD WaitCommEvent(std::shared_ptr<Completion> done) override {
-        std::lock_guard lock(line_->mutex_);
-        if (DWORD error = line_->Check(session_, scWaitCommEvent))
-            return error;
-        return line_->events_->StartWait(std::move(done));
-    }
-
-    DWORD ClearCommError(DWORD& errors, COMSTAT& status) override {
-        std::lock_guard lock(line_->mutex_);
-        if (DWORD error = line_->Check(session_, scClearCommError))
-            return error;
-        errors = line_->errors_;
-        line_->errors_ = 0;
-        DWORD queued = 0;
-        const auto now = SimulatedLine::Clock::now();
-        for (auto& character : line_->sent_)
-            if (character.time > now)
-                ++queued;
-        status = COMSTAT{0, DWORD(line_->received_.size()), queued};
-        return ERROR_SUCCESS;
-    }
-
-    DWORD GetCommModemStatus(DWORD& status) override {
-        std::lock_guard lock(line_->mutex_);
-        if (DWORD error = line_->Check(session_, scGetCommModemStatus))
-            return error;
-        status = line_->modem_;
-        return ERROR_SUCCESS;
-    }
-
-    void Close() override {
-        std::lock_guard lock(line_->mutex_);
-        if (closed_)
-            return;
-        closed_ = true;
-        if (line_->session_ != session_ || !line_->open_)
-            return;
-        line_->AbortWritesLocked(ERROR_OPERATION_ABORTED);
-        line_->events_->Fail(ERROR_OPERATION_ABORTED);
-        line_->events_->SetMask(0);
-        line_->open_ = false;
-        line_->received_.clear();
-        line_->changed_.notify_all();
-    }
-
-private:
-    std::shared_ptr<SimulatedLine> line_;
-    const unsigned long session_;
-    bool closed_ = false;
-};
-
-std::shared_ptr<SimulatedLine> SimulatedLine::Plug(const std::string& name) {
-    std::shared_ptr<SimulatedLine> line(new SimulatedLine(DevicePath(name)));
-    std::weak_ptr<SimulatedLine> weak = line;
-    PlugDevice(line->path_, [weak](DWORD& error) -> std::unique_ptr<Device> {
-        auto line = weak.lock();
-        if (!line) {
-            error = ERROR_FILE_NOT_FOUND;
-            return nullptr;
-        }
-        std::lock_guard lock(line->mutex_);
-        if (line->gone_) {
-            error = ERROR_FILE_NOT_FOUND;
-            return nullptr;
-        }
-        if ((line->refused_ & scOpen) != 0) {
-            error = ERROR_GEN_FAILURE;
-            return nullptr;
-        }
-        if (line->open_) {
-            error = ERROR_ACCESS_DENIED;
-            return nullptr;
-        }
-        line->open_ = true;
-        ++line->opens_;
-        ++line->session_;
-        line->received_.clear();
-        line->errors_ = 0;
-        return std::make_unique<SimulatedDevice>(line, line->session_);
-    });
-    return line;
-}
 
 SimulatedLine::SimulatedLine(std::string path)
     : path_(std::move(path)), events_(std::make_unique<EventMonitor>()) {
@@ -270,24 +47,29 @@ void SimulatedLine::Worker() {
         PendingWrite write = std::move(pending_.front());
         pending_.pop_front();
         write.done->Finish(ERROR_SUCCESS, write.sent);
-        if (pending_.empty())
+        if (pending_.empty()) {
             PostLocked(EV_TXEMPTY);
+        }
     }
 }
 
 DWORD SimulatedLine::Check(unsigned long session, DWORD call) const {
-    if (!open_ || session != session_)
+    if (!open_ || session != session_) {
         return ERROR_INVALID_HANDLE;
-    if (gone_)
+    }
+    if (gone_) {
         return ERROR_DEVICE_REMOVED;
-    if ((refused_ & call) != 0)
+    }
+    if ((refused_ & call) != 0) {
         return ERROR_GEN_FAILURE;
+    }
     return ERROR_SUCCESS;
 }
 
 void SimulatedLine::PostLocked(DWORD events) {
-    if (open_ && !gone_)
+    if (open_ && !gone_) {
         events_->Post(events);
+    }
 }
 
 // Characters not yet on the line are dropped; those already sent stay.
@@ -297,8 +79,9 @@ void SimulatedLine::AbortWritesLocked(DWORD error) {
                                [now](const SentCharacter& c) { return c.time > now; }),
                 sent_.end());
     busyUntil_ = std::min(busyUntil_, now);
-    for (auto& write : pending_)
+    for (auto& write : pending_) {
         write.done->Finish(error, 0);
+    }
     pending_.clear();
 }
 
@@ -314,44 +97,35 @@ std::chrono::nanoseconds SimulatedLine::CharacterTimeLocked() const {
 
 void SimulatedLine::Inject(const std::string& bytes) {
     std::lock_guard lock(mutex_);
-    if (!open_ || gone_ || bytes.empty())
+    if (!open_ || gone_ || bytes.empty()) {
         return;
+    }
     const std::size_t before = received_.size();
     std::size_t room = inQueue_ > before ? inQueue_ - before : 0;
     received_.append(bytes, 0, std::min(room, bytes.size()));
-    DWORD events = received_.size() > before ? EV_RXCHAR : 0;
+    DWORD events = ReceiveEvents(inQueue_, before, received_.size());
     if (bytes.size() > room) {
         errors_ |= CE_RXOVER;
-        events |= EV_ERR;
+        events |= LineErrorEvents(CE_RXOVER);
     }
-    const std::size_t mark = std::size_t{inQueue_} * 8 / 10;
-    if (mark > 0 && before < mark && received_.size() >= mark)
-        events |= EV_RX80FULL;
     PostLocked(events);
 }
 
 void SimulatedLine::InjectErrors(DWORD ceFlags) {
     std::lock_guard lock(mutex_);
-    if (!open_ || gone_ || ceFlags == 0)
+    if (!open_ || gone_ || ceFlags == 0) {
         return;
+    }
     errors_ |= ceFlags;
-    PostLocked(EV_ERR | ((ceFlags & CE_BREAK) != 0 ? EV_BREAK : 0));
+    PostLocked(LineErrorEvents(ceFlags));
 }
 
 void SimulatedLine::SetModemStatus(DWORD msFlags) {
     std::lock_guard lock(mutex_);
-    const DWORD changed = modem_ ^ msFlags;
-    modem_ = msFlags;
-    DWORD events = 0;
-    if ((changed & MS_CTS_ON) != 0)
-        events |= EV_CTS;
-    if ((changed & MS_DSR_ON) != 0)
-        events |= EV_DSR;
-    if ((changed & MS_RLSD_ON) != 0)
-        events |= EV_RLSD;
-    if ((changed & msFlags & MS_RING_ON) != 0)
-        events |= EV_RING;
-    PostLocked(events);
+    const DWORD before = modem_;
+    if (base::Change(modem_, msFlags)) {
+        PostLocked(ModemEvents(before, msFlags));
+    }
 }
 
 std::string SimulatedLine::TakeReceived(std::size_t max) {
@@ -369,9 +143,9 @@ void SimulatedLine::Refuse(DWORD calls) {
 
 void SimulatedLine::Vanish() {
     std::lock_guard lock(mutex_);
-    if (gone_)
+    if (!base::Change(gone_, true)) {
         return;
-    gone_ = true;
+    }
     AbortWritesLocked(ERROR_DEVICE_REMOVED);
     events_->Fail(ERROR_DEVICE_REMOVED);
 }
@@ -425,16 +199,19 @@ std::vector<SentCharacter> SimulatedLine::Sent() const {
     std::lock_guard lock(mutex_);
     const auto now = Clock::now();
     std::vector<SentCharacter> sent;
-    for (auto& character : sent_)
-        if (character.time <= now)
+    for (auto& character : sent_) {
+        if (character.time <= now) {
             sent.push_back(character);
+        }
+    }
     return sent;
 }
 
 std::string SimulatedLine::SentText() const {
     std::string text;
-    for (auto& character : Sent())
+    for (auto& character : Sent()) {
         text.push_back(char(character.value));
+    }
     return text;
 }
 

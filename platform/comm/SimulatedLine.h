@@ -86,10 +86,9 @@ public:
 
 private:
     friend class SimulatedDevice;
-    using Clock = std::chrono::steady_clock;
     struct PendingWrite {
         std::shared_ptr<Completion> done;
-        Clock::time_point finish;
+        std::chrono::steady_clock::time_point finish;
         DWORD sent;
     };
 
@@ -122,7 +121,7 @@ private:
     DWORD errors_ = 0;
     DWORD modem_ = 0;
     std::vector<SentCharacter> sent_;
-    Clock::time_point busyUntil_{};
+    std::chrono::steady_clock::time_point busyUntil_{};
     std::deque<PendingWrite> pending_;
     std::unique_ptr<EventMonitor> events_;
 };

@@ -12,21 +12,24 @@ namespace comm::termios2 {
 
 int SetRate(int fd, unsigned rate) {
     struct termios2 settings {};
-    if (ioctl(fd, TCGETS2, &settings) != 0)
+    if (ioctl(fd, TCGETS2, &settings) != 0) {
         return -errno;
+    }
     settings.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
     settings.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
     settings.c_ispeed = rate;
     settings.c_ospeed = rate;
-    if (ioctl(fd, TCSETS2, &settings) != 0)
+    if (ioctl(fd, TCSETS2, &settings) != 0) {
         return -errno;
+    }
     return 0;
 }
 
 int GetRate(int fd, unsigned& rate) {
     struct termios2 settings {};
-    if (ioctl(fd, TCGETS2, &settings) != 0)
+    if (ioctl(fd, TCGETS2, &settings) != 0) {
         return -errno;
+    }
     rate = settings.c_ospeed;
     return 0;
 }

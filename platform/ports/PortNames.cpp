@@ -1,18 +1,18 @@
 #include "platform/ports/PortNames.h"
 
+#include "platform/base/PseudoTerminal.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <dirent.h>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <mutex>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 
 namespace ports {
 namespace {
+
+namespace fs = std::filesystem;
 
 struct Roots {
     std::mutex mutex;
@@ -25,40 +25,55 @@ Roots& CurrentRoots() {
     return roots;
 }
 
-// Entry names of a directory, sorted; false when it cannot be read.
+void Store(std::string Roots::*root, const std::string& path) {
+    std::lock_guard lock(CurrentRoots().mutex);
+    CurrentRoots().*root = path;
+}
+
+std::string Load(std::string Roots::*root) {
+    std::lock_guard lock(CurrentRoots().mutex);
+    return CurrentRoots().*root;
+}
+
+// Entry names of a directory in byte order (a stable order that does not hang on the
+// locale); false when it cannot be read.
 bool ListDirectory(const std::string& path, std::vector<std::string>& entries) {
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(path.c_str()), closedir);
-    if (!dir)
-        return false;
-    errno = 0;
-    while (dirent* entry = readdir(dir.get())) {
-        std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            entries.push_back(std::move(name));
-        errno = 0;
+    std::error_code error;
+    fs::directory_iterator entry(path, error);
+    for (const fs::directory_iterator end; !error && entry != end; entry.increment(error)) {
+        entries.push_back(entry->path().filename().string());
     }
-    if (errno != 0)
+    if (error) {
         return false;
+    }
     std::sort(entries.begin(), entries.end());
     return true;
+}
+
+// The entry itself, a symbolic link not followed.
+fs::file_status NodeStatus(const std::string& path) {
+    std::error_code error;
+    return fs::symlink_status(path, error);
+}
+
+bool Exists(const std::string& path) {
+    return fs::exists(NodeStatus(path));
+}
+
+// A symbolic link that leads to a pseudo-terminal: a virtual port.
+bool IsPseudoTerminalLink(const std::string& path) {
+    return fs::is_symlink(NodeStatus(path)) && base::IsPseudoTerminal(path);
 }
 
 // An 8250 port the kernel found no UART for reports type 0 (PORT_UNKNOWN).
 bool NoUart(const std::string& entry) {
     std::ifstream type(entry + "/type");
-    if (!type)
+    if (!type) {
         return false;
+    }
     long value = -1;
     type >> value;
     return type && value == 0;
-}
-
-bool IsPseudoTerminal(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode))
-        return false;
-    const unsigned m = major(st.st_rdev);
-    return m >= 136 && m <= 143; // Unix98 pty slaves
 }
 
 // UART names of the serial core's port types, by type number.
@@ -73,29 +88,29 @@ constexpr std::size_t kMaxAttribute = 256;
 // The first line of a sysfs attribute, trimmed, control characters blanked; empty when absent.
 std::string ReadAttribute(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    if (!file)
+    if (!file) {
         return {};
+    }
     std::string text(kMaxAttribute, '\0');
     file.read(text.data(), std::streamsize(text.size()));
     text.resize(std::size_t(file.gcount()));
     text = text.substr(0, text.find('\n'));
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
             c = ' ';
+        }
+    }
     const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
+    if (first == std::string::npos) {
         return {};
+    }
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 std::string RealPath(const std::string& path) {
-    std::unique_ptr<char, void (*)(void*)> resolved(realpath(path.c_str(), nullptr), std::free);
-    return resolved ? std::string(resolved.get()) : std::string();
-}
-
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
+    std::error_code error;
+    const fs::path resolved = fs::canonical(path, error);
+    return error ? std::string() : resolved.string();
 }
 
 std::string BaseName(const std::string& path) {
@@ -115,10 +130,12 @@ std::string Parent(const std::string& path) {
 std::string DriverOf(std::string device) {
     for (int level = 0; level < 3 && !device.empty(); ++level) {
         const std::string driver = RealPath(device + "/driver");
-        if (driver.empty())
+        if (driver.empty()) {
             return {};
-        if (BaseName(Parent(Parent(driver))) != "serial-base")
+        }
+        if (BaseName(Parent(Parent(driver))) != "serial-base") {
             return BaseName(driver);
+        }
         device = Parent(device);
     }
     return {};
@@ -128,8 +145,9 @@ std::string DriverOf(std::string device) {
 // port of a usb-serial converter sits two levels below it, an ACM interface one).
 std::string UsbDeviceOf(std::string device) {
     for (int level = 0; level < 4 && !device.empty(); ++level) {
-        if (Exists(device + "/idVendor"))
+        if (Exists(device + "/idVendor")) {
             return device;
+        }
         device = Parent(device);
     }
     return {};
@@ -138,33 +156,31 @@ std::string UsbDeviceOf(std::string device) {
 std::string UartName(const std::string& type) {
     char* end = nullptr;
     const long value = std::strtol(type.c_str(), &end, 10);
-    if (end == type.c_str() || *end != '\0')
+    if (end == type.c_str() || *end != '\0') {
         return type;
-    if (value > 0 && value < long(std::size(kUartTypes)))
+    }
+    if (value > 0 && value < long(std::size(kUartTypes))) {
         return kUartTypes[value];
+    }
     return type;
 }
 
 } // namespace
 
 void SetTtyClassRoot(const std::string& root) {
-    std::lock_guard lock(CurrentRoots().mutex);
-    CurrentRoots().ttyClass = root;
+    Store(&Roots::ttyClass, root);
 }
 
 std::string TtyClassRoot() {
-    std::lock_guard lock(CurrentRoots().mutex);
-    return CurrentRoots().ttyClass;
+    return Load(&Roots::ttyClass);
 }
 
 void SetDevRoot(const std::string& root) {
-    std::lock_guard lock(CurrentRoots().mutex);
-    CurrentRoots().dev = root;
+    Store(&Roots::dev, root);
 }
 
 std::string DevRoot() {
-    std::lock_guard lock(CurrentRoots().mutex);
-    return CurrentRoots().dev;
+    return Load(&Roots::dev);
 }
 
 bool ReadPortNames(std::vector<std::string>& names) {
@@ -175,27 +191,20 @@ bool ReadPortNames(const std::string& ttyClassRoot, const std::string& devRoot,
                    std::vector<std::string>& names) {
     std::vector<std::string> ttys;
     std::vector<std::string> devs;
-    if (!ListDirectory(ttyClassRoot, ttys) || !ListDirectory(devRoot, devs))
+    if (!ListDirectory(ttyClassRoot, ttys) || !ListDirectory(devRoot, devs)) {
         return false;
+    }
     std::vector<std::string> found;
     for (const auto& name : ttys) {
         const std::string entry = ttyClassRoot + "/" + name;
-        struct stat st {};
-        if (lstat((entry + "/device").c_str(), &st) != 0)
-            continue;
-        if (NoUart(entry))
-            continue;
-        found.push_back(name);
+        if (Exists(entry + "/device") && !NoUart(entry)) {
+            found.push_back(name);
+        }
     }
     for (const auto& name : devs) {
-        if (name.rfind("tty", 0) != 0)
-            continue;
-        const std::string path = devRoot + "/" + name;
-        struct stat st {};
-        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            continue;
-        if (IsPseudoTerminal(path))
+        if (name.rfind("tty", 0) == 0 && IsPseudoTerminalLink(devRoot + "/" + name)) {
             found.push_back(name);
+        }
     }
     names = std::move(found);
     return true;
@@ -208,13 +217,15 @@ PortDescription DescribePort(const std::string& name) {
 PortDescription DescribePort(const std::string& ttyClassRoot, const std::string& devRoot,
                              const std::string& name) {
     PortDescription description;
-    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
         return description;
+    }
     const std::string entry = ttyClassRoot + "/" + name;
     if (Exists(entry + "/device")) {
         const std::string device = RealPath(entry + "/device");
-        if (!device.empty())
+        if (!device.empty()) {
             description.driver = DriverOf(device);
+        }
         if (const std::string usb = device.empty() ? std::string() : UsbDeviceOf(device);
             !usb.empty()) {
             description.kind = PortDescription::Usb;
@@ -228,8 +239,7 @@ PortDescription DescribePort(const std::string& ttyClassRoot, const std::string&
         return description;
     }
     const std::string link = devRoot + "/" + name;
-    struct stat st {};
-    if (lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && IsPseudoTerminal(link)) {
+    if (IsPseudoTerminalLink(link)) {
         description.kind = PortDescription::PseudoTerminal;
         description.target = RealPath(link);
     }

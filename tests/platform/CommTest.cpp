@@ -39,8 +39,9 @@ DCB LineSettings(DWORD rate, BYTE size = 8, BYTE parity = NOPARITY, BYTE stop = 
 struct Handle {
     HANDLE h;
     ~Handle() {
-        if (h != INVALID_HANDLE_VALUE)
+        if (h != INVALID_HANDLE_VALUE) {
             CloseHandle(h);
+        }
     }
 };
 
@@ -101,8 +102,9 @@ TEST(CommPtyTest, LineSettingsAreAppliedAndReadBack) {
     EXPECT_FALSE(SetCommState(port.h, &zero));
 
     // No modem lines: DTR/RTS are no-ops and all signals read off.
-    for (DWORD f : {SETDTR, CLRDTR, SETRTS, CLRRTS})
+    for (DWORD f : {SETDTR, CLRDTR, SETRTS, CLRRTS}) {
         EXPECT_TRUE(EscapeCommFunction(port.h, f)) << f;
+    }
     DWORD status = 0xFF;
     EXPECT_TRUE(GetCommModemStatus(port.h, &status));
     EXPECT_EQ(status, 0u);

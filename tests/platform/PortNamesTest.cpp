@@ -22,10 +22,12 @@ struct Tree {
 
     void Tty(const std::string& name, bool device, const char* type = nullptr) {
         dir.MakeDir("class/tty/" + name);
-        if (device)
+        if (device) {
             dir.Link("class/tty/" + name + "/device", "../../devices/" + name);
-        if (type != nullptr)
+        }
+        if (type != nullptr) {
             dir.WriteFile("class/tty/" + name + "/type", type);
+        }
     }
 };
 
@@ -54,6 +56,43 @@ TEST(PortNamesTest, DevLinksToPseudoTerminalsAreListed) {
     std::vector<std::string> names;
     ASSERT_TRUE(ports::ReadPortNames(tree.tty, tree.dev, names));
     EXPECT_THAT(names, ElementsAre("ttyV0", "ttyV1"));
+}
+
+TEST(PortNamesTest, EachGroupIsInByteOrder) {
+    Tree tree;
+    for (const char* name : {"ttyS10", "ttyacm0", "ttyS2", "ttyUSB0", "ttyA0", "tty_1"}) {
+        tree.Tty(name, true);
+    }
+    SerialPty a("unused-a"), b("unused-b");
+    tree.dir.Link("dev/ttyv0", a.SlavePath());
+    tree.dir.Link("dev/ttyV1", b.SlavePath());
+    std::vector<std::string> names;
+    ASSERT_TRUE(ports::ReadPortNames(tree.tty, tree.dev, names));
+    // Capitals before small letters, "1" before "2" before "_": the bytes, not the locale.
+    EXPECT_THAT(names, ElementsAre("ttyA0", "ttyS10", "ttyS2", "ttyUSB0", "tty_1", "ttyacm0",
+                                   "ttyV1", "ttyv0"));
+}
+
+TEST(PortNamesTest, OnlyDirectoriesAreSourcesAndOnlyLinksToPtysArePorts) {
+    Tree tree;
+    SerialPty a("unused-a");
+    tree.dir.MakeDir("dev/ttyDir");                      // a directory
+    tree.dir.Link("dev/ttyToDir", tree.dev + "/ttyDir"); // a link to one
+    tree.dir.Link("dev/ttyHop", tree.dev + "/ttyPty");   // a link to a link to a pty
+    tree.dir.Link("dev/ttyPty", a.SlavePath());
+    tree.dir.Link("dev/ttyLoop", tree.dev + "/ttyLoop"); // a link to itself
+    tree.Tty("ttyDangling", false);
+    tree.dir.Link("class/tty/ttyDangling/device", "../../nowhere"); // dangling counts
+    std::vector<std::string> names;
+    ASSERT_TRUE(ports::ReadPortNames(tree.tty, tree.dev, names));
+    EXPECT_THAT(names, ElementsAre("ttyDangling", "ttyHop", "ttyPty"));
+
+    const std::string file = tree.dir.WriteFile("plain", "x");
+    names = {"old"};
+    EXPECT_FALSE(ports::ReadPortNames(file, tree.dev, names));
+    EXPECT_FALSE(ports::ReadPortNames(tree.tty, file, names));
+    EXPECT_FALSE(ports::ReadPortNames("", tree.dev, names));
+    EXPECT_THAT(names, ElementsAre("old"));
 }
 
 TEST(PortNamesTest, EmptyAndUnreadableSources) {
