@@ -1,8 +1,8 @@
 #pragma once
 
 // What the last paint and the mouse left behind inside the chart, for tests: the plot
-// rectangle, the dirty flags, the zoom and panning state, each axis' ticks and labels. Not part
-// of the chart's surface; the program never includes this header.
+// rectangle, the dirty flags, the zoom and panning state, each axis' ticks and labels, a line
+// series' pieces. Not part of the chart's surface; the program never includes this header.
 
 #include "widgets/ChartAxisPanel.h"
 
@@ -36,4 +36,9 @@ struct TChartProbe {
         return axis.lastLabels_;
     }
     static double LastStep(const TCustomChartAxis& axis) { return axis.lastStep_; }
+
+    // The line pieces of the series' last paint or calculation (before clipping).
+    static const std::vector<TSeriesSegment>& LastSegments(const TCustomSeries& series) {
+        return series.lastSegments_;
+    }
 };

@@ -120,9 +120,9 @@ bool TSpinEdit::IsAcceptedChar(char16_t c) const {
                                   editorEnabled_);
 }
 
-void TSpinEdit::SetCtl3D(bool ctl3d) {
-    if (base::Change(ctl3d_, ctl3d)) {
-        button_->SetCtl3D(ctl3d);
+void TSpinEdit::SetCtl3D(bool ctl3D) {
+    if (base::Change(ctl3D_, ctl3D)) {
+        button_->SetCtl3D(ctl3D);
         Layout();
         update();
     }
@@ -150,7 +150,7 @@ void TSpinEdit::Layout() {
     const int systemLine = QFontMetrics(QApplication::font()).height();
     const int frame = FrameWidth();
     const spin::EditLayout layout =
-        spin::LayoutEdit(width(), height(), ctl3d_, frame, fontLine, systemLine);
+        spin::LayoutEdit(width(), height(), ctl3D_, frame, fontLine, systemLine);
     if (height() < layout.minimumHeight) {
         resize(width(), layout.minimumHeight);
         if (!isVisible()) {
@@ -173,7 +173,7 @@ void TSpinEdit::showEvent(QShowEvent* event) {
     if (!created_) {
         created_ = true;
         if (autoSize_) {
-            const int autoHeight = spin::AutoSizeHeight(QFontMetrics(font()).height(), ctl3d_);
+            const int autoHeight = spin::AutoSizeHeight(QFontMetrics(font()).height(), ctl3D_);
             if (autoHeight > height()) {
                 resize(width(), autoHeight);
             }
@@ -194,7 +194,7 @@ void TSpinEdit::paintEvent(QPaintEvent* event) {
     QLineEdit::paintEvent(event);
     QPainter p(this);
     const QRect outer = rect();
-    if (ctl3d_) {
+    if (ctl3D_) {
         DrawEdge(p, outer, clBtnShadow, clBtnHighlight);
         DrawEdge(p, outer.adjusted(1, 1, -1, -1), cl3DDkShadow, cl3DLight);
         DrawEdge(p, button_->geometry().adjusted(-1, -1, 1, 1), clBtnShadow, clBtnHighlight);

@@ -49,8 +49,8 @@ public:
     void SetMaxLength(int length) { setMaxLength(length <= 0 ? 32767 : length); }
     bool AutoSize() const { return autoSize_; }
     void SetAutoSize(bool autoSize) { autoSize_ = autoSize; }
-    bool Ctl3D() const { return ctl3d_; }
-    void SetCtl3D(bool ctl3d);
+    bool Ctl3D() const { return ctl3D_; }
+    void SetCtl3D(bool ctl3D);
     TColor Color() const { return color_; }
     void SetColor(TColor color);
     TColor FontColor() const { return fontColor_; }
@@ -58,7 +58,7 @@ public:
 
     TSpinButton* Button() const { return button_; }
     // The width of the edge around the client area.
-    int FrameWidth() const { return ctl3d_ ? 2 : 1; }
+    int FrameWidth() const { return ctl3D_ ? 2 : 1; }
 
     // Reported on every change of the text.
     std::function<void()> OnChange;
@@ -98,7 +98,7 @@ private:
     bool editorEnabled_ = true;
     bool autoSelect_ = true;
     bool autoSize_ = true;
-    bool ctl3d_ = true;
+    bool ctl3D_ = true;
     bool created_ = false;
     bool writingValue_ = false;
     TColor color_ = clWindow;

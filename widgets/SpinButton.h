@@ -35,8 +35,8 @@ public:
 
     bool TabStop() const { return tabStop_; }
     void SetTabStop(bool tabStop);
-    bool Ctl3D() const { return ctl3d_; }
-    void SetCtl3D(bool ctl3d) { ctl3d_ = ctl3d; }
+    bool Ctl3D() const { return ctl3D_; }
+    void SetCtl3D(bool ctl3D) { ctl3D_ = ctl3D; }
 
     // Called with the pair as sender, only when set.
     std::function<void(TSpinButton* sender)> OnUpClick;
@@ -62,5 +62,5 @@ private:
     TTimerSpeedButton* focusedButton_;
     QPointer<QWidget> focusControl_;
     bool tabStop_ = false;
-    bool ctl3d_ = true;
+    bool ctl3D_ = true;
 };

@@ -96,13 +96,13 @@ bool AcceptsTypedChar(char16_t c, char16_t decimalSeparator, bool editorEnabled)
     return accepted;
 }
 
-EditLayout LayoutEdit(int width, int height, bool ctl3d, int frame, int fontLineHeight,
+EditLayout LayoutEdit(int width, int height, bool ctl3D, int frame, int fontLineHeight,
                       int systemLineHeight) {
     EditLayout layout;
     layout.minimumHeight =
         fontLineHeight + std::min(systemLineHeight, fontLineHeight) / 4 + 4 * kBorder + 2;
     const int b = kButtonPairWidth;
-    if (ctl3d) {
+    if (ctl3D) {
         layout.buttons = QRect(width - b - 5, 0, b, height - 5);
     } else {
         layout.buttons = QRect(width - b, 1, b, height - 3);
@@ -112,8 +112,8 @@ EditLayout LayoutEdit(int width, int height, bool ctl3d, int frame, int fontLine
     return layout;
 }
 
-int AutoSizeHeight(int fontLineHeight, bool ctl3d) {
-    return fontLineHeight + (ctl3d ? 8 : 6) * kBorder;
+int AutoSizeHeight(int fontLineHeight, bool ctl3D) {
+    return fontLineHeight + (ctl3D ? 8 : 6) * kBorder;
 }
 
 PairLayout LayoutPair(int width, int height) {

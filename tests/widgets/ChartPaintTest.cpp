@@ -267,8 +267,8 @@ TEST_F(ChartPaint, JumpIsOneSlantedSegmentOneStepWide) {
     series.InsertPoint(1.0, 1.0, QString(), clLime);
     series.InsertPoint(1.1, 11.0, QString(), clLime);
     window.Grab();
-    ASSERT_EQ(series.LastSegments().size(), 1u);
-    EXPECT_EQ(series.LastSegments()[0], (TSeriesSegment{{50, 128}, {53, 65}, clLime}));
+    ASSERT_EQ(TChartProbe::LastSegments(series).size(), 1u);
+    EXPECT_EQ(TChartProbe::LastSegments(series)[0], (TSeriesSegment{{50, 128}, {53, 65}, clLime}));
     const std::set<Pixel> lime = PixelsOf(window.Grab(), kLime);
     for (int y = 65; y <= 128; ++y) { // every row between the levels is covered
         bool found = false;
@@ -297,7 +297,7 @@ TEST_F(ChartPaint, EachSegmentTakesTheColourOfThePointItLeadsTo) {
     }
     EXPECT_EQ(image.pixel(180, 65), kLime); // 5 -> 6
     std::vector<TColor> colours;
-    for (const TSeriesSegment& segment : series.LastSegments()) {
+    for (const TSeriesSegment& segment : TChartProbe::LastSegments(series)) {
         colours.push_back(segment.color);
     }
     EXPECT_EQ(colours, (std::vector<TColor>{clBlue, clRed, clLime}));
@@ -312,9 +312,10 @@ TEST_F(ChartPaint, LineIsCarriedInFromTheLeftEdge) {
     EXPECT_EQ(series.LastValueIndex(), 1);
     // The segment starts at the plot's left edge on the line through both points (y = 6 at
     // x = 5) and ends at the second point.
-    ASSERT_EQ(series.LastSegments().size(), 1u);
-    EXPECT_EQ(series.LastSegments()[0].from, QPoint(21, 134 - 38)); // Round(6 * 126 / 20)
-    EXPECT_EQ(series.LastSegments()[0].to, QPoint(311, 65));
+    ASSERT_EQ(TChartProbe::LastSegments(series).size(), 1u);
+    EXPECT_EQ(TChartProbe::LastSegments(series)[0].from,
+              QPoint(21, 134 - 38)); // Round(6 * 126 / 20)
+    EXPECT_EQ(TChartProbe::LastSegments(series)[0].to, QPoint(311, 65));
 }
 
 TEST_F(ChartPaint, StairsDrawAHorizontalThenAVerticalPiece) {
@@ -322,8 +323,9 @@ TEST_F(ChartPaint, StairsDrawAHorizontalThenAVerticalPiece) {
     series.InsertPoint(1.0, 1.0, QString(), clLime);
     series.InsertPoint(2.0, 11.0, QString(), clLime);
     const QImage image = window.Grab();
-    EXPECT_EQ(series.LastSegments(), (std::vector<TSeriesSegment>{{{50, 128}, {79, 128}, clLime},
-                                                                  {{79, 128}, {79, 65}, clLime}}));
+    EXPECT_EQ(TChartProbe::LastSegments(series),
+              (std::vector<TSeriesSegment>{{{50, 128}, {79, 128}, clLime},
+                                           {{79, 128}, {79, 65}, clLime}}));
     EXPECT_EQ(image.pixel(65, 128), kLime);
     EXPECT_EQ(image.pixel(79, 100), kLime);
 }
