@@ -2,7 +2,7 @@
 
 // What the last paint and the mouse left behind inside the chart, for tests: the plot
 // rectangle, the dirty flags, the zoom and panning state, each axis' ticks and labels, a line
-// series' pieces. Not part of the chart's surface; the program never includes this header.
+// series' pieces. Outside the chart's surface: the program never includes this header.
 
 #include "widgets/ChartAxisPanel.h"
 

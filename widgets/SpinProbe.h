@@ -1,7 +1,7 @@
 #pragma once
 
 // The spin entry's inner state, for tests: the repeat timer of a button, the button of a pair
-// that has the focus frame, the entry's text rectangle. Not part of the controls' surface; the
+// that has the focus frame, the entry's text rectangle. Outside the controls' surface: the
 // program never includes this header.
 
 #include "widgets/Spin.h"
