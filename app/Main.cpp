@@ -390,7 +390,7 @@ void TMainForm::Button14Click() {
 }
 
 void TMainForm::HandOverPattern() {
-    std::string pattern = ToWindows1251(Edit1->Text());
+    std::string pattern = ToWindows1251(Edit1->text());
     std::lock_guard lock(patternMutex_);
     pattern_ = std::move(pattern);
 }
@@ -442,8 +442,8 @@ void TMainForm::Timer2Timer() {
 
 void TMainForm::Timer3Timer() {
     const ui::TFormatSettings& settings = ui::FormatSettings();
-    Edit3->SetText(ui::FormatLongTime(QDateTime::currentDateTime().time(), settings));
-    Edit2->SetText(ui::FormatShortDate(QDateTime::currentDateTime().date(), settings));
+    Edit3->ChangeText(ui::FormatLongTime(QDateTime::currentDateTime().time(), settings));
+    Edit2->ChangeText(ui::FormatShortDate(QDateTime::currentDateTime().date(), settings));
 }
 
 void TMainForm::Timer4Timer() {
@@ -486,7 +486,7 @@ void TMainForm::SetUpToolTips() {
     for (QWidget* control : {static_cast<QWidget*>(Edit4), static_cast<QWidget*>(Button13),
                              static_cast<QWidget*>(Button14)}) {
         ui::SetToolTipSource(control, [this, rate, decimal] {
-            return DutyHint(rate(cbBaudRate->ItemIndex()), Edit1->Text(), decimal());
+            return DutyHint(rate(cbBaudRate->ItemIndex()), Edit1->text(), decimal());
         });
     }
     // START clamps the entry's text into its range as the entry loses the focus.

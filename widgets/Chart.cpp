@@ -1,22 +1,18 @@
 #include "widgets/Chart.h"
 
+#include "platform/base/Change.h"
+
 #include <QPainter>
 
 void TChartTitle::SetVisible(bool visible) {
-    if (visible_ != visible) {
-        visible_ = visible;
-        if (onChange_) {
-            onChange_();
-        }
+    if (base::Change(visible_, visible) && onChange_) {
+        onChange_();
     }
 }
 
 void TChartTitle::SetText(const QStringList& text) {
-    if (text_ != text) {
-        text_ = text;
-        if (onChange_) {
-            onChange_();
-        }
+    if (base::Change(text_, text) && onChange_) {
+        onChange_();
     }
 }
 

@@ -6,17 +6,8 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
 namespace {
-
-// Error texts of the axis.
-constexpr const char* kMinimumAboveMaximum = "Axis Minimum Value must be <= Maximum";
-constexpr const char* kMaximumBelowMinimum = "Axis Maximum Value must be >= Minimum";
-constexpr const char* kNegativeIncrement = "Axis increment must be >= 0";
-
-// Smallest range SetAxisRange leaves.
-constexpr double kMinimumAxisRange = 1e-10;
 
 QFont DefaultLabelsFont() {
     // "Arial" 8 points: 11 pixels at 96 dots per inch.
@@ -42,151 +33,6 @@ void TCustomChartAxis::RequestRepaint() const {
 
 bool TCustomChartAxis::Loading() const {
     return chart_ != nullptr && chart_->Loading();
-}
-
-template <class T> void TCustomChartAxis::Assign(T& field, T value) {
-    if (field == value) {
-        return;
-    }
-    field = std::move(value);
-    RequestRepaint();
-}
-
-void TCustomChartAxis::SetAutomatic(bool automatic) {
-    Assign(automatic_, automatic);
-    if (!Loading()) {
-        automaticMinimum_ = automatic;
-        automaticMaximum_ = automatic;
-    }
-}
-
-void TCustomChartAxis::SetAutomaticMinimum(bool automatic) {
-    Assign(automaticMinimum_, automatic);
-    if (!automatic || automaticMaximum_) {
-        automatic_ = automatic;
-    }
-}
-
-void TCustomChartAxis::SetAutomaticMaximum(bool automatic) {
-    Assign(automaticMaximum_, automatic);
-    if (!automatic || automaticMinimum_) {
-        automatic_ = automatic;
-    }
-}
-
-void TCustomChartAxis::SetAutomaticFlags(bool automatic, bool automaticMinimum,
-                                         bool automaticMaximum) {
-    automatic_ = automatic;
-    automaticMinimum_ = automaticMinimum;
-    automaticMaximum_ = automaticMaximum;
-}
-
-void TCustomChartAxis::SetMinimum(double value) {
-    if (!Loading() && value > maximum_) {
-        throw AxisException(kMinimumAboveMaximum);
-    }
-    Assign(minimum_, value);
-}
-
-void TCustomChartAxis::SetMaximum(double value) {
-    if (!Loading() && value < minimum_) {
-        throw AxisException(kMaximumBelowMinimum);
-    }
-    Assign(maximum_, value);
-}
-
-void TCustomChartAxis::SetAxisRange(double minimum, double maximum) {
-    SetAutomaticFlags(false, false, false);
-    if (minimum > maximum) {
-        std::swap(minimum, maximum);
-    }
-    // Both ends are stored unchecked: the pair is consistent, each end alone may not be.
-    Assign(minimum_, minimum);
-    Assign(maximum_, maximum);
-    if (maximum_ - minimum_ < kMinimumAxisRange) {
-        Assign(maximum_, minimum_ + kMinimumAxisRange);
-    }
-}
-
-void TCustomChartAxis::SetIncrement(double increment) {
-    if (increment < 0.0) {
-        throw AxisException(kNegativeIncrement);
-    }
-    Assign(increment_, increment);
-}
-
-void TCustomChartAxis::SetVisible(bool visible) {
-    Assign(visible_, visible);
-}
-void TCustomChartAxis::SetLabels(bool labels) {
-    Assign(labels_, labels);
-}
-
-void TCustomChartAxis::SetLabelsFont(const QFont& font) {
-    if (labelsFont_ == font) {
-        return;
-    }
-    labelsFont_ = font;
-    metrics_.reset();
-    RequestRepaint();
-}
-
-void TCustomChartAxis::SetLabelsFontColor(TColor color) {
-    Assign(labelsFontColor_, color);
-}
-void TCustomChartAxis::SetLabelsSeparation(int percent) {
-    Assign(labelsSeparation_, percent);
-}
-void TCustomChartAxis::SetLabelsOnAxis(bool onAxis) {
-    Assign(labelsOnAxis_, onAxis);
-}
-void TCustomChartAxis::SetLabelStyle(TAxisLabelStyle style) {
-    Assign(labelStyle_, style);
-}
-void TCustomChartAxis::SetLabelsAngle(int degrees) {
-    Assign(labelsAngle_, degrees);
-}
-void TCustomChartAxis::SetLabelsSize(int pixels) {
-    Assign(labelsSize_, pixels);
-}
-void TCustomChartAxis::SetAxisValuesFormat(const QString& format) {
-    Assign(axisValuesFormat_, format);
-}
-void TCustomChartAxis::SetRoundFirstLabel(bool round) {
-    Assign(roundFirstLabel_, round);
-}
-void TCustomChartAxis::SetTickOnLabelsOnly(bool onLabelsOnly) {
-    Assign(tickOnLabelsOnly_, onLabelsOnly);
-}
-void TCustomChartAxis::SetTickLength(int pixels) {
-    Assign(tickLength_, pixels);
-}
-void TCustomChartAxis::SetTickInnerLength(int pixels) {
-    Assign(tickInnerLength_, pixels);
-}
-void TCustomChartAxis::SetMinorTickLength(int pixels) {
-    Assign(minorTickLength_, pixels);
-}
-void TCustomChartAxis::SetMinorTickCount(int count) {
-    Assign(minorTickCount_, count);
-}
-void TCustomChartAxis::SetGridCentered(bool centered) {
-    Assign(gridCentered_, centered);
-}
-void TCustomChartAxis::SetInverted(bool inverted) {
-    Assign(inverted_, inverted);
-}
-void TCustomChartAxis::SetLogarithmic(bool logarithmic) {
-    Assign(logarithmic_, logarithmic);
-}
-void TCustomChartAxis::SetStartPosition(double percent) {
-    Assign(startPosition_, percent);
-}
-void TCustomChartAxis::SetEndPosition(double percent) {
-    Assign(endPosition_, percent);
-}
-void TCustomChartAxis::SetPositionPercent(double percent) {
-    Assign(positionPercent_, percent);
 }
 
 chart::TAxisScale TCustomChartAxis::Scale() const {
@@ -348,13 +194,13 @@ void TCustomChartAxis::ProduceLabel(QPainter& painter, double value, const QStri
     if (!labelsOnAxis_ && !(position > startPixel_ && position < endPixel_)) {
         return;
     }
-    const bool roomForTick = ticks_list_.size() < kMaxTicks;
+    const bool roomForTick = tickPositions_.size() < kMaxTicks;
     if (!tickOnLabelsOnly_ && roomForTick) {
-        ticks_list_.push_back(position);
+        tickPositions_.push_back(position);
     }
     if (labels_) {
         if (tickOnLabelsOnly_ && roomForTick) {
-            ticks_list_.push_back(position);
+            tickPositions_.push_back(position);
         }
         DrawLabelText(painter, position, text);
         lastLabels_.push_back({value, position, text});
@@ -394,7 +240,7 @@ void TCustomChartAxis::DrawGridSet(QPainter& painter, const std::vector<int>& po
 
 void TCustomChartAxis::Draw(QPainter& painter, const chart::TPixelRect& plot, TAxisLabelStyle style,
                             const std::vector<std::pair<double, QString>>& textLabels) {
-    ticks_list_.clear();
+    tickPositions_.clear();
     lastLabels_.clear();
 
     // 1. Labels, filling the tick list.
@@ -416,16 +262,17 @@ void TCustomChartAxis::Draw(QPainter& painter, const chart::TPixelRect& plot, TA
     // 2. Axis line.
     DrawStraightLine(painter, axisPen_, horizontal_, axisLinePixel_, startPixel_, endPixel_);
     // 3. Major ticks outside the axis.
-    DrawTickSet(painter, ticks_list_, ticks_, tickLength_, false);
+    DrawTickSet(painter, tickPositions_, ticks_, tickLength_, false);
     // 4. Grid, on the ticks or between them.
-    DrawGridSet(painter, gridCentered_ ? chart::CentredGridPositions(ticks_list_) : ticks_list_,
-                grid_, plot);
+    DrawGridSet(painter,
+                gridCentered_ ? chart::CentredGridPositions(tickPositions_) : tickPositions_, grid_,
+                plot);
     // 5. Inner ticks.
-    DrawTickSet(painter, ticks_list_, ticksInner_, tickInnerLength_, true);
+    DrawTickSet(painter, tickPositions_, ticksInner_, tickInnerLength_, true);
     // 6. and 7. Minor ticks and minor grid, strictly inside the span.
-    if (!ticks_list_.empty() && (minorTicks_.Draws() || minorGrid_.Draws())) {
+    if (!tickPositions_.empty() && (minorTicks_.Draws() || minorGrid_.Draws())) {
         std::vector<int> minor;
-        for (const int position : chart::MinorTickPositions(ticks_list_, minorTickCount_)) {
+        for (const int position : chart::MinorTickPositions(tickPositions_, minorTickCount_)) {
             if (position > startPixel_ && position < endPixel_) {
                 minor.push_back(position);
             }

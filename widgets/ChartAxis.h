@@ -79,21 +79,16 @@ public:
     bool Labels() const { return labels_; }
     void SetLabels(bool labels);
     const QFont& LabelsFont() const { return labelsFont_; }
-    void SetLabelsFont(const QFont& font);
     TColor LabelsFontColor() const { return labelsFontColor_; }
-    void SetLabelsFontColor(TColor color);
     int LabelsSeparation() const { return labelsSeparation_; }
     void SetLabelsSeparation(int percent);
     bool LabelsOnAxis() const { return labelsOnAxis_; }
     void SetLabelsOnAxis(bool onAxis);
     TAxisLabelStyle LabelStyle() const { return labelStyle_; }
-    void SetLabelStyle(TAxisLabelStyle style);
     int LabelsAngle() const { return labelsAngle_; }
-    void SetLabelsAngle(int degrees);
     int LabelsSize() const { return labelsSize_; }
     void SetLabelsSize(int pixels);
     QString AxisValuesFormat() const { return axisValuesFormat_; }
-    void SetAxisValuesFormat(const QString& format);
     bool RoundFirstLabel() const { return roundFirstLabel_; }
     void SetRoundFirstLabel(bool round);
     bool TickOnLabelsOnly() const { return tickOnLabelsOnly_; }
@@ -113,26 +108,19 @@ public:
     TDarkGrayPen& MinorTicks() { return minorTicks_; }
     const TDarkGrayPen& MinorTicks() const { return minorTicks_; }
     int MinorTickLength() const { return minorTickLength_; }
-    void SetMinorTickLength(int pixels);
     int MinorTickCount() const { return minorTickCount_; }
-    void SetMinorTickCount(int count);
     TDottedGrayPen& Grid() { return grid_; }
     const TDottedGrayPen& Grid() const { return grid_; }
     TChartHiddenPen& MinorGrid() { return minorGrid_; }
     const TChartHiddenPen& MinorGrid() const { return minorGrid_; }
     bool GridCentered() const { return gridCentered_; }
     void SetGridCentered(bool centered);
-    // Kept for completeness; only the non-inverted linear axis is drawn.
+    // Fixed: only the non-inverted linear axis is drawn.
     bool Inverted() const { return inverted_; }
-    void SetInverted(bool inverted);
     bool Logarithmic() const { return logarithmic_; }
-    void SetLogarithmic(bool logarithmic);
     double StartPosition() const { return startPosition_; }
-    void SetStartPosition(double percent);
     double EndPosition() const { return endPosition_; }
-    void SetEndPosition(double percent);
     double PositionPercent() const { return positionPercent_; }
-    void SetPositionPercent(double percent);
     TChartAxisTitle& Title() { return title_; }
 
     // State computed by the last paint.
@@ -142,9 +130,6 @@ public:
     int Centre() const { return (startPixel_ + endPixel_) / 2; }
     int AxisLinePixel() const { return axisLinePixel_; }
     int LabelsPixel() const { return labelsPixel_; }
-    const std::vector<int>& TickPositions() const { return ticks_list_; }
-    const std::vector<TAxisLabel>& LastLabels() const { return lastLabels_; }
-    double LastStep() const { return lastStep_; }
     // The area of the axis line, ticks and labels in the last paint (for the press test).
     const chart::TPixelRect& BandRect() const { return bandRect_; }
 
@@ -178,7 +163,8 @@ protected:
     bool Loading() const;
 
 private:
-    template <class T> void Assign(T& field, T value);
+    friend struct TChartProbe;
+
     const QFontMetrics& Metrics() const;
     int LabelWidth(const QString& text) const;
     int TextAscent() const;
@@ -202,14 +188,14 @@ private:
 
     bool visible_ = true;
     bool labels_ = true;
-    QFont labelsFont_;
-    TColor labelsFontColor_ = clBlack;
+    const QFont labelsFont_;
+    const TColor labelsFontColor_ = clBlack;
     int labelsSeparation_ = 10;
     bool labelsOnAxis_ = true;
-    TAxisLabelStyle labelStyle_ = talAuto;
-    int labelsAngle_ = 0;
+    const TAxisLabelStyle labelStyle_ = talAuto;
+    const int labelsAngle_ = 0;
     int labelsSize_ = 0;
-    QString axisValuesFormat_ = QStringLiteral("#,##0.###");
+    const QString axisValuesFormat_ = QStringLiteral("#,##0.###");
     bool roundFirstLabel_ = true;
     bool tickOnLabelsOnly_ = true;
 
@@ -219,16 +205,16 @@ private:
     TDarkGrayPen ticksInner_;
     int tickInnerLength_ = 0;
     TDarkGrayPen minorTicks_;
-    int minorTickLength_ = 2;
-    int minorTickCount_ = 3;
+    const int minorTickLength_ = 2;
+    const int minorTickCount_ = 3;
     TDottedGrayPen grid_;
     TChartHiddenPen minorGrid_;
     bool gridCentered_ = false;
-    bool inverted_ = false;
-    bool logarithmic_ = false;
-    double startPosition_ = 0.0;
-    double endPosition_ = 100.0;
-    double positionPercent_ = 0.0;
+    const bool inverted_ = false;
+    const bool logarithmic_ = false;
+    const double startPosition_ = 0.0;
+    const double endPosition_ = 100.0;
+    const double positionPercent_ = 0.0;
     TChartAxisTitle title_;
 
     mutable std::optional<QFontMetrics> metrics_;
@@ -242,7 +228,7 @@ private:
     int bandInner_ = 0;
     double lastStep_ = 0.0;
     chart::TPixelRect bandRect_;
-    std::vector<int> ticks_list_;
+    std::vector<int> tickPositions_;
     std::vector<TAxisLabel> lastLabels_;
 };
 

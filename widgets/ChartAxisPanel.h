@@ -94,21 +94,16 @@ public:
     // whole control repainted.
     void RequestDataRepaint();
 
-    // The plot rectangle of the last paint.
-    const chart::TPixelRect& ChartRect() const { return chartRect_; }
     // An axis is drawn when axes are visible, it is visible and an active series uses it.
     bool IsAxisDrawn(const TChartAxis& axis) const;
     // The label style an axis draws with (talAuto resolved).
     TAxisLabelStyle EffectiveLabelStyle(const TChartAxis& axis) const;
 
-    // The off-screen image, its dirty flag and how many times it was brought up to date.
+    // The off-screen image and how many times it was brought up to date.
     const QImage& OffscreenImage() const { return image_; }
-    bool Dirty() const { return dirty_; }
     int RedrawCount() const { return redrawCount_; }
     // How many of those only added the new strokes of a series.
     int IncrementalRedrawCount() const { return incrementalRedrawCount_; }
-    // How many of those redraws drew the static layer too.
-    int StaticRedrawCount() const { return staticRedrawCount_; }
     // Brings the off-screen image up to date the way a paint does, without showing it. Returns
     // the part of the control that changed: all of it after a redraw, the bounds of the new
     // strokes (clipped like them) after an incremental update, nothing when it was up to date.
@@ -121,11 +116,6 @@ public:
     void ZoomRect(const QRect& rect);
     // Restores the scales saved by the first zoom or panning move, if they are not in force.
     void UndoZoom();
-    bool ScalesInForce() const { return scalesInForce_; }
-    bool Zooming() const { return zoom_.active; }
-    bool Panning() const { return panning_.active; }
-    // The not-xor outlines currently shown over the image (the zoom rubber band).
-    const std::vector<QRect>& RubberBands() const { return xorBands_; }
 
 protected:
     // Ends construction: from now on repaint requests invalidate the control.
@@ -145,6 +135,8 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    friend struct TChartProbe;
+
     struct TDrag {
         bool active = false;
         QPoint start;

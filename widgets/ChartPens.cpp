@@ -1,20 +1,10 @@
 #include "widgets/ChartPens.h"
 
+#include "platform/base/Change.h"
+
 #include <QPainter>
 #include <QPolygon>
 #include <algorithm>
-
-namespace {
-
-template <class T, class Notify> void Assign(T& field, T value, const Notify& changed) {
-    if (field == value) {
-        return;
-    }
-    field = value;
-    changed();
-}
-
-} // namespace
 
 QColor ChartColorToQColor(TColor color, TColor ownerColor) {
     if (color == clDefaultColor) {
@@ -24,70 +14,84 @@ QColor ChartColorToQColor(TColor color, TColor ownerColor) {
 }
 
 void TChartPen::SetColor(TColor color) {
-    Assign(color_, color, [this] { Changed(); });
+    if (base::Change(color_, color)) {
+        Changed();
+    }
 }
 
 void TChartPen::SetWidth(int width) {
-    Assign(width_, width, [this] { Changed(); });
+    if (base::Change(width_, width)) {
+        Changed();
+    }
 }
 
 void TChartPen::SetStyle(TPenStyle style) {
-    Assign(style_, style, [this] { Changed(); });
+    if (base::Change(style_, style)) {
+        Changed();
+    }
 }
 
 void TChartPen::SetVisible(bool visible) {
-    Assign(visible_, visible, [this] { Changed(); });
+    if (base::Change(visible_, visible)) {
+        Changed();
+    }
 }
 
 void TChartPen::SetSmallDots(bool smallDots) {
-    Assign(smallDots_, smallDots, [this] { Changed(); });
+    if (base::Change(smallDots_, smallDots)) {
+        Changed();
+    }
 }
 
 void TChartBrush::SetStyle(TBrushStyle style) {
-    Assign(style_, style, [this] {
-        if (onChange_) {
-            onChange_();
-        }
-    });
+    if (base::Change(style_, style) && onChange_) {
+        onChange_();
+    }
 }
 
 void TChartBrush::SetColor(TColor color) {
-    Assign(color_, color, [this] {
-        if (onChange_) {
-            onChange_();
-        }
-    });
+    if (base::Change(color_, color) && onChange_) {
+        onChange_();
+    }
 }
 
 TChartWall::TChartWall(TChartNotify onChange)
     : onChange_(onChange), pen_(onChange), brush_(onChange, bsClear) {}
 
 void TChartWall::SetColor(TColor color) {
-    Assign(color_, color, [this] {
-        if (onChange_) {
-            onChange_();
-        }
-    });
+    if (base::Change(color_, color) && onChange_) {
+        onChange_();
+    }
 }
 
 void TSeriesPointer::SetVisible(bool visible) {
-    Assign(visible_, visible, [this] { Changed(); });
+    if (base::Change(visible_, visible)) {
+        Changed();
+    }
 }
 
 void TSeriesPointer::SetStyle(TSeriesPointerStyle style) {
-    Assign(style_, style, [this] { Changed(); });
+    if (base::Change(style_, style)) {
+        Changed();
+    }
 }
 
 void TSeriesPointer::SetHorizSize(int size) {
-    Assign(horizSize_, size, [this] { Changed(); });
+    if (base::Change(horizSize_, size)) {
+        Changed();
+    }
 }
 
 void TSeriesPointer::SetVertSize(int size) {
-    Assign(vertSize_, size, [this] { Changed(); });
+    if (base::Change(vertSize_, size)) {
+        Changed();
+    }
 }
 
 void TSeriesPointer::SetInflateMargins(bool inflate) {
-    Assign(inflateMargins_, inflate, [this] { Changed(); });
+    if (base::Change(inflateMargins_, inflate)) {
+        Changed();
+    }
 }
 
 void DrawStraightLine(QPainter& painter, const TChartPen& pen, bool horizontal, int fixed, int from,

@@ -78,11 +78,7 @@ void TChartValueList::SetOrder(TChartListOrder order) {
 }
 
 void TChartValueList::SetMultiplier(double multiplier) {
-    if (multiplier_ == multiplier) {
-        return;
-    }
-    multiplier_ = multiplier;
-    if (onChange_) {
+    if (base::Change(multiplier_, multiplier) && onChange_) {
         onChange_();
     }
 }

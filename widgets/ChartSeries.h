@@ -185,8 +185,6 @@ public:
     const std::vector<TSeriesSegment>& CalcSegments(const TCustomChartAxis& horizAxis,
                                                     const TCustomChartAxis& vertAxis,
                                                     const chart::TPixelRect& plot);
-    // The pieces of the last paint or calculation (before clipping).
-    const std::vector<TSeriesSegment>& LastSegments() const { return lastSegments_; }
 
     void CalcStrokes(const TCustomChartAxis& horizAxis, const TCustomChartAxis& vertAxis,
                      const chart::TPixelRect& plot, std::vector<TSeriesStroke>& strokes) override;
@@ -196,6 +194,8 @@ protected:
     TSeriesPointer pointer_;
 
 private:
+    friend struct TChartProbe;
+
     TChartPen linePen_;
     bool stairs_ = false;
     std::vector<TSeriesSegment> lastSegments_;

@@ -8,12 +8,15 @@ namespace spin {
 namespace {
 
 int HexDigit(char16_t c) {
-    if (c >= u'0' && c <= u'9')
+    if (c >= u'0' && c <= u'9') {
         return c - u'0';
-    if (c >= u'a' && c <= u'f')
+    }
+    if (c >= u'a' && c <= u'f') {
         return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
+    }
+    if (c >= u'A' && c <= u'F') {
         return c - u'A' + 10;
+    }
     return -1;
 }
 
@@ -22,8 +25,9 @@ int HexDigit(char16_t c) {
 std::optional<std::int32_t> ParseNumber(QStringView text) {
     qsizetype i = 0;
     const qsizetype n = text.size();
-    while (i < n && text[i] == u' ')
+    while (i < n && text[i] == u' ') {
         ++i;
+    }
     bool negative = false;
     if (i < n && (text[i] == u'+' || text[i] == u'-')) {
         negative = text[i] == u'-';
@@ -37,8 +41,9 @@ std::optional<std::int32_t> ParseNumber(QStringView text) {
         hex = true;
         i += 2;
     }
-    if (i == n)
+    if (i == n) {
         return std::nullopt;
+    }
     // Magnitudes are gathered in 64 bits and checked after every digit, so no length of
     // leading zeros or digits can overflow.
     std::uint64_t magnitude = 0;
@@ -46,27 +51,33 @@ std::optional<std::int32_t> ParseNumber(QStringView text) {
     for (; i < n; ++i) {
         const char16_t c = text[i].unicode();
         const int digit = hex ? HexDigit(c) : (c >= u'0' && c <= u'9' ? c - u'0' : -1);
-        if (digit < 0)
+        if (digit < 0) {
             return std::nullopt;
+        }
         magnitude = magnitude * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
-        if (magnitude > limit)
+        if (magnitude > limit) {
             return std::nullopt;
+        }
     }
     // Two's complement on 32 bits: a hexadecimal pattern above 7FFFFFFF is negative, and
     // negating the lowest value leaves it as it is.
     std::uint32_t pattern = static_cast<std::uint32_t>(magnitude);
-    if (negative)
+    if (negative) {
         pattern = 0u - pattern;
+    }
     return static_cast<std::int32_t>(pattern);
 }
 
 std::int32_t ClampValue(std::int32_t value, std::int32_t minValue, std::int32_t maxValue) {
-    if (minValue == maxValue)
+    if (minValue == maxValue) {
         return value;
-    if (value < minValue)
+    }
+    if (value < minValue) {
         return minValue;
-    if (value > maxValue)
+    }
+    if (value > maxValue) {
         return maxValue;
+    }
     return value;
 }
 
@@ -79,28 +90,30 @@ std::int32_t SaturatingAdd(std::int32_t value, std::int64_t delta) {
 bool AcceptsTypedChar(char16_t c, char16_t decimalSeparator, bool editorEnabled) {
     bool accepted = (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == decimalSeparator ||
                     (c < 32 && c != 13);
-    if (accepted && !editorEnabled && (c >= 32 || c == 8))
+    if (accepted && !editorEnabled && (c >= 32 || c == 8)) {
         accepted = false;
+    }
     return accepted;
 }
 
-EditLayout LayoutEdit(int width, int height, bool ctl3d, int frame, int fontLineHeight,
+EditLayout LayoutEdit(int width, int height, bool ctl3D, int frame, int fontLineHeight,
                       int systemLineHeight) {
     EditLayout layout;
     layout.minimumHeight =
         fontLineHeight + std::min(systemLineHeight, fontLineHeight) / 4 + 4 * kBorder + 2;
     const int b = kButtonPairWidth;
-    if (ctl3d)
+    if (ctl3D) {
         layout.buttons = QRect(width - b - 5, 0, b, height - 5);
-    else
+    } else {
         layout.buttons = QRect(width - b, 1, b, height - 3);
+    }
     layout.textRight = width - 2 * frame - b - 2;
     layout.textBottom = height - 2 * frame + 1;
     return layout;
 }
 
-int AutoSizeHeight(int fontLineHeight, bool ctl3d) {
-    return fontLineHeight + (ctl3d ? 8 : 6) * kBorder;
+int AutoSizeHeight(int fontLineHeight, bool ctl3D) {
+    return fontLineHeight + (ctl3D ? 8 : 6) * kBorder;
 }
 
 PairLayout LayoutPair(int width, int height) {

@@ -43,11 +43,11 @@ constexpr int kBorder = 1;
 
 // fontLineHeight is the entry's font line height, systemLineHeight the system font's;
 // frame is the width of the entry's edge on each side (2 in the 3-D look, 1 flat).
-EditLayout LayoutEdit(int width, int height, bool ctl3d, int frame, int fontLineHeight,
+EditLayout LayoutEdit(int width, int height, bool ctl3D, int frame, int fontLineHeight,
                       int systemLineHeight);
 
 // The height the entry takes when its window is made with AutoSize on.
-int AutoSizeHeight(int fontLineHeight, bool ctl3d);
+int AutoSizeHeight(int fontLineHeight, bool ctl3D);
 
 struct PairLayout {
     int width = 0; // raised to at least 15

@@ -1,5 +1,7 @@
 #include "platform/ui/Graphics.h"
 
+#include <QPainter>
+#include <QRect>
 #include <array>
 
 namespace {
@@ -48,4 +50,16 @@ QColor ColorToQColor(TColor color) {
     }
     return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
                   static_cast<int>((color >> 16) & 0xFF));
+}
+
+void DrawEdge(QPainter& painter, const QRect& rect, TColor topLeft, TColor bottomRight) {
+    if (rect.isEmpty()) {
+        return;
+    }
+    const QColor first = ColorToQColor(topLeft);
+    const QColor second = ColorToQColor(bottomRight);
+    painter.fillRect(rect.left(), rect.top(), rect.width(), 1, first);
+    painter.fillRect(rect.left(), rect.top(), 1, rect.height(), first);
+    painter.fillRect(rect.left(), rect.bottom(), rect.width(), 1, second);
+    painter.fillRect(rect.right(), rect.top(), 1, rect.height(), second);
 }

@@ -3,6 +3,9 @@
 #include <QColor>
 #include <cstdint>
 
+class QPainter;
+class QRect;
+
 // 0x00BBGGRR for a fixed colour, or 0xFF000000 plus a system colour index.
 using TColor = std::uint32_t;
 
@@ -31,6 +34,14 @@ constexpr TColor clWindowText = clSystemColor | 8;
 constexpr TColor clBtnFace = clSystemColor | 15;
 constexpr TColor clBtnShadow = clSystemColor | 16;
 constexpr TColor clBtnHighlight = clSystemColor | 20;
+constexpr TColor cl3DDkShadow = clSystemColor | 21;
+constexpr TColor cl3DLight = clSystemColor | 22;
 
 // The RGB value a colour stands for; system colours use the classic desktop theme's values.
 QColor ColorToQColor(TColor color);
+
+// A one-pixel edge on the border of `rect`: the top row and the left column in `topLeft`, the
+// right column and the bottom row in `bottomRight`, which also owns the top-right and
+// bottom-left corners, as the classic desktop draws its bevels. Nothing for an empty rect.
+// Bevels, spin buttons and entry frames are rings of it.
+void DrawEdge(QPainter& painter, const QRect& rect, TColor topLeft, TColor bottomRight);

@@ -27,12 +27,14 @@ TComboBox::TComboBox(QWidget* parent) : QComboBox(parent) {
     setEditable(false);
     setItemDelegate(new FixedHeightDelegate(this));
     connect(this, &QComboBox::currentIndexChanged, this, [this] {
-        if (!inCode_)
+        if (!inCode_) {
             changedByUser_ = true;
+        }
     });
     connect(this, &QComboBox::activated, this, [this] {
-        if (changedByUser_)
+        if (changedByUser_) {
             Notify();
+        }
     });
 }
 
@@ -56,15 +58,17 @@ void TComboBox::SetItems(const QStringList& items) {
 
 QStringList TComboBox::Items() const {
     QStringList items;
-    for (int i = 0; i < count(); ++i)
+    for (int i = 0; i < count(); ++i) {
         items << itemText(i);
+    }
     return items;
 }
 
 void TComboBox::Notify() {
     changedByUser_ = false;
-    if (OnChange)
+    if (OnChange) {
         RunHandler(OnChange);
+    }
 }
 
 void TComboBox::keyPressEvent(QKeyEvent* event) {
@@ -77,15 +81,17 @@ void TComboBox::keyPressEvent(QKeyEvent* event) {
     const QString text = event->text();
     const bool typed = !text.isEmpty() && text[0].isPrint() &&
                        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-    if (!typed)
+    if (!typed) {
         return QComboBox::keyPressEvent(event);
+    }
     event->accept();
     TypeAhead(text);
 }
 
 void TComboBox::TypeAhead(const QString& text) {
-    if (!lastKey_.isValid() || lastKey_.elapsed() > kSearchInterval)
+    if (!lastKey_.isValid() || lastKey_.elapsed() > kSearchInterval) {
         search_.clear();
+    }
     lastKey_.start();
     search_ += text;
     for (int i = 0; i < count(); ++i) {

@@ -18,6 +18,8 @@ public:
 
     explicit TComboBox(QWidget* parent = nullptr);
 
+    // The one way to the selection: the combo box's currentIndex()/setCurrentIndex() are
+    // private here, as a selection made through them would count as the user's.
     int ItemIndex() const { return currentIndex(); }
     // Height of the items in the drop-down list, in pixels.
     int ItemHeight() const { return itemHeight_; }
@@ -33,6 +35,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    using QComboBox::currentIndex;
+    using QComboBox::setCurrentIndex;
+
     void Notify();
     void TypeAhead(const QString& text);
 

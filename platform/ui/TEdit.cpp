@@ -8,10 +8,10 @@ namespace ui {
 
 TEdit::TEdit(QWidget* parent) : QLineEdit(parent) {}
 
-void TEdit::SetText(const QString& text) {
-    // The clock writes its fields every second; a date that stays the same repaints nothing.
-    if (text == this->text() && cursorPosition() == 0 && !hasSelectedText())
+void TEdit::ChangeText(const QString& text) {
+    if (text == this->text() && cursorPosition() == 0 && !hasSelectedText()) {
         return;
+    }
     setText(text);
     setCursorPosition(0);
 }
@@ -26,8 +26,9 @@ void TEdit::TypeChar(QChar c) {
 
 void TEdit::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
-    if (event->reason() != Qt::MouseFocusReason)
+    if (event->reason() != Qt::MouseFocusReason) {
         selectAll();
+    }
 }
 
 void TEdit::focusOutEvent(QFocusEvent* event) {
@@ -37,10 +38,11 @@ void TEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     if (length > 0) {
         // Keep the selection with the caret at the end it had.
-        if (caret == start)
+        if (caret == start) {
             setSelection(start + length, -length);
-        else
+        } else {
             setSelection(start, length);
+        }
     }
 }
 

@@ -12,9 +12,10 @@ class TEdit : public QLineEdit {
 public:
     explicit TEdit(QWidget* parent = nullptr);
 
-    QString Text() const { return text(); }
-    // Replaces the text; the caret goes to the start, so a long text shows its beginning.
-    void SetText(const QString& text);
+    // Shows `text` from its beginning (the caret at the start, no selection), and does nothing
+    // when that is what the field shows already: a clock writing the same date every second
+    // repaints nothing. Plain setText() keeps the toolkit's rule (caret at the end, always).
+    void ChangeText(const QString& text);
 
     // Delivers a character as if typed on the keyboard (backspace included), without moving
     // the focus.

@@ -8,12 +8,14 @@ namespace ui {
 
 TTrackBar::TTrackBar(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     connect(this, &QSlider::valueChanged, this, [this] {
-        if (userDepth_ == 0)
+        if (userDepth_ == 0) {
             Notify();
+        }
     });
     connect(this, &QSlider::actionTriggered, this, [this] {
-        if (userDepth_ > 0)
+        if (userDepth_ > 0) {
             ++actions_;
+        }
     });
 }
 
@@ -25,19 +27,22 @@ template <class Base> int TTrackBar::AsUser(Base&& base) {
     --userDepth_;
     const int taken = actions_;
     actions_ = outerActions;
-    for (int i = 0; i < taken; ++i)
+    for (int i = 0; i < taken; ++i) {
         Notify();
+    }
     return taken;
 }
 
 void TTrackBar::Notify() {
-    if (OnChange)
+    if (OnChange) {
         RunHandler(OnChange);
+    }
 }
 
 void TTrackBar::keyPressEvent(QKeyEvent* event) {
-    if (AsUser([&] { QSlider::keyPressEvent(event); }) > 0)
+    if (AsUser([&] { QSlider::keyPressEvent(event); }) > 0) {
         keyTracking_ = true;
+    }
 }
 
 void TTrackBar::keyReleaseEvent(QKeyEvent* event) {
@@ -66,8 +71,9 @@ void TTrackBar::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TTrackBar::wheelEvent(QWheelEvent* event) {
-    if (AsUser([&] { QSlider::wheelEvent(event); }) > 0)
+    if (AsUser([&] { QSlider::wheelEvent(event); }) > 0) {
         Notify();
+    }
 }
 
 void TTrackBar::timerEvent(QTimerEvent* event) {

@@ -14,6 +14,7 @@ class TTrackBar : public QSlider {
 public:
     explicit TTrackBar(QWidget* parent = nullptr);
 
+    // The one way to the position: the slider's value()/setValue() are private here.
     int Position() const { return value(); }
     void SetPosition(int position) { setValue(position); }
 
@@ -29,6 +30,9 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    using QSlider::setValue;
+    using QSlider::value;
+
     // Runs the toolkit's handling of a user event, then one notification per slider action it
     // took; returns the number of actions.
     template <class Base> int AsUser(Base&& base);

@@ -139,7 +139,7 @@ TEST_F(MainFormLayout, CaptionsTextsAndStartUpValues) {
     EXPECT_EQ(f.TrackBar1->minimum(), 0);
     EXPECT_EQ(f.TrackBar1->maximum(), 4);
     EXPECT_EQ(f.TrackBar1->pageStep(), 1);
-    EXPECT_EQ(f.TrackBar1->value(), 3);
+    EXPECT_EQ(f.TrackBar1->Position(), 3);
 }
 
 TEST_F(MainFormLayout, IdleEnabledStates) {

@@ -142,11 +142,11 @@ TEST_F(PulseWriter, PatternAndRateChangesDuringARunReachTheLine) {
     // "--" twice: the next ticks write "fff".
     f.Button14->click();
     f.Button14->click();
-    EXPECT_EQ(f.Edit1->Text(), QStringLiteral(""));
+    EXPECT_EQ(f.Edit1->text(), QStringLiteral(""));
     f.Button13->click();
     f.Button13->click();
     f.Button13->click();
-    EXPECT_EQ(f.Edit1->Text(), QStringLiteral("fff"));
+    EXPECT_EQ(f.Edit1->text(), QStringLiteral("fff"));
     const int before = line_->Writes();
     ASSERT_TRUE(WaitUntil([&] { return line_->Writes() >= before + 3; }));
     const std::string text = line_->SentText();
@@ -168,7 +168,7 @@ TEST_F(PulseWriter, AnEmptyPatternWritesNothingAndIsNoError) {
     Start();
     ASSERT_TRUE(Running()) << Errors();
     f.Button14->click(); // the whole selected pattern goes
-    EXPECT_EQ(f.Edit1->Text(), QString());
+    EXPECT_EQ(f.Edit1->text(), QString());
     Pump(150);
     const std::size_t sent = line_->Sent().size();
     Pump(350);

@@ -137,24 +137,24 @@ TEST_F(RunControl, PlusAndMinusChangeWhatTheNextTickWrites) {
     Start();
     ASSERT_TRUE(Running());
     QTest::mouseClick(f.Button13, Qt::LeftButton);
-    EXPECT_EQ(f.Edit1->Text(), QStringLiteral("f"));
-    EXPECT_EQ(f.Edit4->Text(), QStringLiteral("|"));
+    EXPECT_EQ(f.Edit1->text(), QStringLiteral("f"));
+    EXPECT_EQ(f.Edit4->text(), QStringLiteral("|"));
     Collect(120);
     std::vector<Arrival> arrivals = Collect(250);
     ASSERT_FALSE(arrivals.empty());
     EXPECT_EQ(arrivals.back().bytes, "f");
     QTest::mouseClick(f.Button13, Qt::LeftButton);
     QTest::mouseClick(f.Button13, Qt::LeftButton);
-    EXPECT_EQ(f.Edit1->Text(), QStringLiteral("fff"));
-    EXPECT_EQ(f.Edit4->Text(), QStringLiteral("|||"));
+    EXPECT_EQ(f.Edit1->text(), QStringLiteral("fff"));
+    EXPECT_EQ(f.Edit4->text(), QStringLiteral("|||"));
     Collect(120);
     arrivals = Collect(250);
     ASSERT_FALSE(arrivals.empty());
     EXPECT_EQ(arrivals.back().bytes, "fff");
     for (int i = 0; i < 4; ++i)
         QTest::mouseClick(f.Button14, Qt::LeftButton);
-    EXPECT_EQ(f.Edit1->Text(), QString());
-    EXPECT_EQ(f.Edit4->Text(), QString());
+    EXPECT_EQ(f.Edit1->text(), QString());
+    EXPECT_EQ(f.Edit4->text(), QString());
     Collect(120);
     // An empty pattern writes nothing and raises nothing.
     EXPECT_EQ(Joined(Collect(300)), "");
@@ -166,8 +166,8 @@ TEST_F(RunControl, FirstMinusAfterStartEmptiesBothFields) {
     TMainForm& f = *form_;
     Start();
     QTest::mouseClick(f.Button14, Qt::LeftButton);
-    EXPECT_EQ(f.Edit1->Text(), QString());
-    EXPECT_EQ(f.Edit4->Text(), QString());
+    EXPECT_EQ(f.Edit1->text(), QString());
+    EXPECT_EQ(f.Edit4->text(), QString());
 }
 
 TEST_F(RunControl, FrequencyChangesDuringARunReachTheOpenPortAtOnce) {
@@ -281,8 +281,8 @@ TEST_F(RunControlFocus, HiddenPatternFieldIsReachableDuringARunAndTypingChangesT
     EXPECT_TRUE(f.Edit1->hasFocus());
     EXPECT_EQ(f.Edit1->selectedText(), QStringLiteral("fffff"));
     QTest::keyClicks(f.Edit1, "ff");
-    EXPECT_EQ(f.Edit1->Text(), QStringLiteral("ff"));
-    EXPECT_EQ(f.Edit4->Text(), QStringLiteral("|||||")); // nothing visible changed
+    EXPECT_EQ(f.Edit1->text(), QStringLiteral("ff"));
+    EXPECT_EQ(f.Edit4->text(), QStringLiteral("|||||")); // nothing visible changed
     Collect(120);
     const std::vector<Arrival> arrivals = Collect(250);
     ASSERT_FALSE(arrivals.empty());

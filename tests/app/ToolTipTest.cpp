@@ -38,7 +38,7 @@ TEST_F(ToolTips, ThirtyWithFiveCharactersRunsTheBurstsBackToBack) {
     TMainForm& f = *form_;
     ChooseFrequency(0);
     ASSERT_EQ(f.cbBaudRate->currentText(), QStringLiteral("30"));
-    ASSERT_EQ(f.Edit1->Text(), QStringLiteral("fffff"));
+    ASSERT_EQ(f.Edit1->text(), QStringLiteral("fffff"));
     for (QWidget* control :
          {static_cast<QWidget*>(f.cbBaudRate), static_cast<QWidget*>(f.TrackBar1)})
         EXPECT_EQ(ToolTipOf(control), Localised("27.5 Гц на линии (110 бит/с)"));
@@ -64,7 +64,7 @@ TEST_F(ToolTips, ThreeHundredWithFiveCharactersFillsHalfTheTick) {
 
 TEST_F(ToolTips, FiguresFollowThePatternAndTheRateWhenNextShown) {
     TMainForm& f = *form_;
-    f.Edit1->SetText(QStringLiteral("ffffff"));
+    f.Edit1->ChangeText(QStringLiteral("ffffff"));
     EXPECT_EQ(ToolTipOf(f.Button13),
               QStringLiteral("Шаблон: 6 символов «f», 18 периодов в пачке\n"
                              "Пачка 60 мс при 1200 бит/с — 60 % такта 100 мс"));
@@ -80,7 +80,7 @@ TEST_F(ToolTips, PatternWithOtherCharactersIsNamedInsteadOfFigures) {
     ASSERT_TRUE(Running());
     f.Edit1->setFocus(); // the hidden field, reachable with Tab during a run
     QTest::keyClicks(f.Edit1, QStringLiteral("fxf"));
-    ASSERT_EQ(f.Edit1->Text(), QStringLiteral("fxf"));
+    ASSERT_EQ(f.Edit1->text(), QStringLiteral("fxf"));
     EXPECT_EQ(ToolTipOf(f.Edit4),
               QStringLiteral("В шаблоне есть символы кроме «f»: импульсы на линии другие, "
                              "их длительность не рассчитывается"));

@@ -186,7 +186,7 @@ TEST(ChartAxis, AutomaticRangeComesFromTheData) {
     EXPECT_EQ(chart.BottomAxis().Maximum(), 5.0);
     EXPECT_EQ(chart.LeftAxis().Minimum(), -1.0);
     EXPECT_EQ(chart.LeftAxis().Maximum(), 3.0);
-    EXPECT_FALSE(chart.Dirty()); // writing the automatic range asks for no repaint
+    EXPECT_FALSE(TChartProbe::Dirty(chart)); // writing the automatic range asks for no repaint
     chart.LeftAxis().SetAutomatic(false);
     series.InsertPoint(9, 30, {}, clLime);
     chart.UpdateOffscreenImage();
@@ -208,7 +208,7 @@ TEST(ChartAxis, SettersRequestARepaintOnlyOnChange) {
     const auto dirtiedBy = [&](auto&& change) {
         chart.UpdateOffscreenImage();
         change();
-        return chart.Dirty();
+        return TChartProbe::Dirty(chart);
     };
     EXPECT_FALSE(dirtiedBy([&] { axis.SetAxisRange(0, 20); }));
     EXPECT_FALSE(dirtiedBy([&] { axis.SetAxisRange(20, 0); }));
@@ -231,7 +231,7 @@ protected:
     QImage Paint() { return window.Grab(); }
     std::vector<QString> LeftTexts() const {
         std::vector<QString> texts;
-        for (const TAxisLabel& label : chart.LeftAxis().LastLabels()) {
+        for (const TAxisLabel& label : TChartProbe::LastLabels(chart.LeftAxis())) {
             texts.push_back(label.text);
         }
         return texts;
@@ -256,8 +256,8 @@ TEST_F(ChartAxisLabels, TenThousandStepsOrMoreDrawOnlyTheAxisLine) {
     left.SetIncrement(0.001); // fits (20000 steps) but is cut
     left.SetLabelsSeparation(0);
     QImage image = Paint();
-    EXPECT_TRUE(left.LastLabels().empty());
-    EXPECT_TRUE(left.TickPositions().empty());
+    EXPECT_TRUE(TChartProbe::LastLabels(left).empty());
+    EXPECT_TRUE(TChartProbe::TickPositions(left).empty());
     EXPECT_FALSE(GrayInColumns(image, 15, 20)); // no ticks of the left axis
     for (int x = 30; x < 600; ++x) {
         if ((x - 21) % 29 != 0) {                      // away from the bottom axis' grid columns
@@ -265,22 +265,22 @@ TEST_F(ChartAxisLabels, TenThousandStepsOrMoreDrawOnlyTheAxisLine) {
         }
     }
     // The bottom axis is not affected.
-    EXPECT_EQ(chart.BottomAxis().LastLabels().size(), 21u);
+    EXPECT_EQ(TChartProbe::LastLabels(chart.BottomAxis()).size(), 21u);
     left.SetIncrement(0.002); // 10000 steps: still cut
     Paint();
-    EXPECT_TRUE(left.LastLabels().empty());
+    EXPECT_TRUE(TChartProbe::LastLabels(left).empty());
     left.SetIncrement(0.0025); // 8000 steps
     Paint();
-    EXPECT_GE(left.LastLabels().size(), 8000u);
+    EXPECT_GE(TChartProbe::LastLabels(left).size(), 8000u);
 }
 
 TEST_F(ChartAxisLabels, AxisTooShortForOneLabelHasNone) {
     chart.resize(601, 26); // plot height below one label
     Paint();
     EXPECT_LT(left.Length(), 7);
-    EXPECT_DOUBLE_EQ(left.LastStep(), 1e-12);
-    EXPECT_TRUE(left.LastLabels().empty());
-    EXPECT_FALSE(chart.BottomAxis().LastLabels().empty());
+    EXPECT_DOUBLE_EQ(TChartProbe::LastStep(left), 1e-12);
+    EXPECT_TRUE(TChartProbe::LastLabels(left).empty());
+    EXPECT_FALSE(TChartProbe::LastLabels(chart.BottomAxis()).empty());
 }
 
 TEST_F(ChartAxisLabels, LabelOptions) {
@@ -291,11 +291,11 @@ TEST_F(ChartAxisLabels, LabelOptions) {
 
     left.SetLabels(false); // no labels and, with ticks on labels only, no ticks
     Paint();
-    EXPECT_TRUE(left.TickPositions().empty());
-    EXPECT_EQ(chart.ChartRect().left, 6); // no label band: only the tick band
+    EXPECT_TRUE(TChartProbe::TickPositions(left).empty());
+    EXPECT_EQ(TChartProbe::ChartRect(chart).left, 6); // no label band: only the tick band
     left.SetTickOnLabelsOnly(false);
     Paint();
-    EXPECT_EQ(left.TickPositions(), (std::vector<int>{8, 40, 71, 102, 134}));
+    EXPECT_EQ(TChartProbe::TickPositions(left), (std::vector<int>{8, 40, 71, 102, 134}));
     left.SetLabels(true);
     left.SetTickOnLabelsOnly(true);
 
@@ -310,11 +310,11 @@ TEST_F(ChartAxisLabels, LabelOptions) {
     left.SetAxisRange(-1000, 9000); // grouping and a wider band
     Paint();
     EXPECT_EQ(LeftTexts().front(), "8,000"); // step 2000
-    EXPECT_GT(chart.ChartRect().left, 21);
+    EXPECT_GT(TChartProbe::ChartRect(chart).left, 21);
 
     left.SetLabelsSize(40);
     Paint();
-    EXPECT_EQ(chart.ChartRect().left, 46);
+    EXPECT_EQ(TChartProbe::ChartRect(chart).left, 46);
     EXPECT_EQ(left.LabelsPixel(), 40);
 }
 
@@ -339,11 +339,11 @@ TEST_F(ChartAxisLabels, PointLabelsMakeTextLabels) {
     Paint();
     EXPECT_EQ(chart.EffectiveLabelStyle(chart.BottomAxis()), talText);
     std::vector<std::pair<QString, int>> labels;
-    for (const TAxisLabel& label : chart.BottomAxis().LastLabels()) {
+    for (const TAxisLabel& label : TChartProbe::LastLabels(chart.BottomAxis())) {
         labels.emplace_back(label.text, label.position);
     }
-    const int left0 = chart.ChartRect().left;
-    const int width = chart.ChartRect().Width();
+    const int left0 = TChartProbe::ChartRect(chart).left;
+    const int width = TChartProbe::ChartRect(chart).Width();
     EXPECT_EQ(labels, (std::vector<std::pair<QString, int>>{
                           {"A", left0 + static_cast<int>(std::nearbyint(5 * width / 20.0))},
                           {"Bee", left0 + static_cast<int>(std::nearbyint(15 * width / 20.0))}}));
@@ -356,11 +356,11 @@ TEST_F(ChartAxisLabels, PointLabelsMakeTextLabels) {
 TEST_F(ChartAxisLabels, HiddenAxesTakeNoSpace) {
     chart.SetAxisVisible(false);
     Paint();
-    EXPECT_EQ(chart.ChartRect(), (chart::TPixelRect{0, 8, 601, 153}));
+    EXPECT_EQ(TChartProbe::ChartRect(chart), (chart::TPixelRect{0, 8, 601, 153}));
     chart.SetAxisVisible(true);
     chart.BottomAxis().SetVisible(false);
     Paint();
-    EXPECT_EQ(chart.ChartRect(), (chart::TPixelRect{21, 8, 601, 153}));
+    EXPECT_EQ(TChartProbe::ChartRect(chart), (chart::TPixelRect{21, 8, 601, 153}));
     EXPECT_FALSE(chart.IsAxisDrawn(chart.TopAxis())); // no series on it
     EXPECT_FALSE(chart.IsAxisDrawn(chart.DepthAxis()));
 }

@@ -26,12 +26,12 @@ void Sweep(TLineSeries& series, int samples, int flipEvery) {
 TEST(ChartStaticLayer, NewPointsRedrawOnlyTheSeriesAndLookLikeAFullRedraw) {
     TWindowChart kept;
     kept.chart->UpdateOffscreenImage();
-    const int statics = kept.chart->StaticRedrawCount();
+    const int statics = TChartProbe::StaticRedrawCount(*kept.chart);
     for (int step = 1; step <= 20; ++step) {
         kept.series->InsertPoint(step * 0.5, step % 2 == 0 ? 11.0 : 1.0, QString(), clLime);
         kept.chart->UpdateOffscreenImage();
     }
-    EXPECT_EQ(kept.chart->StaticRedrawCount(), statics);
+    EXPECT_EQ(TChartProbe::StaticRedrawCount(*kept.chart), statics);
     EXPECT_EQ(kept.chart->RedrawCount(), 21);
     EXPECT_EQ(kept.chart->IncrementalRedrawCount(), 20);
 
@@ -46,7 +46,7 @@ TEST(ChartStaticLayer, NewPointsRedrawOnlyTheSeriesAndLookLikeAFullRedraw) {
     TWindowChart empty;
     empty.chart->UpdateOffscreenImage();
     EXPECT_EQ(kept.chart->OffscreenImage(), empty.chart->OffscreenImage());
-    EXPECT_EQ(kept.chart->StaticRedrawCount(), statics);
+    EXPECT_EQ(TChartProbe::StaticRedrawCount(*kept.chart), statics);
 }
 
 TEST(ChartStaticLayer, DataThatMovesTheAxesRedrawsTheLayer) {
@@ -54,10 +54,10 @@ TEST(ChartStaticLayer, DataThatMovesTheAxesRedrawsTheLayer) {
     chart.chart->LeftAxis().SetAutomatic(true);
     Sweep(*chart.series, 50, 10);
     chart.chart->UpdateOffscreenImage();
-    const int statics = chart.chart->StaticRedrawCount();
+    const int statics = TChartProbe::StaticRedrawCount(*chart.chart);
     chart.series->InsertPoint(6.0, 40.0, QString(), clLime); // widens the automatic left axis
     chart.chart->UpdateOffscreenImage();
-    EXPECT_EQ(chart.chart->StaticRedrawCount(), statics + 1);
+    EXPECT_EQ(TChartProbe::StaticRedrawCount(*chart.chart), statics + 1);
     EXPECT_EQ(chart.chart->LeftAxis().Maximum(), 40.0);
 
     TWindowChart fresh;
@@ -70,22 +70,22 @@ TEST(ChartStaticLayer, DataThatMovesTheAxesRedrawsTheLayer) {
     // A label on the first point turns the axes to text labels: the layer follows.
     chart.series->InsertPoint(-1.0, 5.0, QStringLiteral("A"), clLime);
     chart.chart->UpdateOffscreenImage();
-    EXPECT_EQ(chart.chart->StaticRedrawCount(), statics + 2);
+    EXPECT_EQ(TChartProbe::StaticRedrawCount(*chart.chart), statics + 2);
 }
 
 TEST(ChartStaticLayer, SettingsAndZoomRedrawTheLayer) {
     TWindowChart chart;
     chart.chart->UpdateOffscreenImage();
-    const int statics = chart.chart->StaticRedrawCount();
+    const int statics = TChartProbe::StaticRedrawCount(*chart.chart);
     chart.chart->BottomAxis().SetAxisRange(5.0, 10.0);
     chart.chart->UpdateOffscreenImage();
-    EXPECT_EQ(chart.chart->StaticRedrawCount(), statics + 1);
+    EXPECT_EQ(TChartProbe::StaticRedrawCount(*chart.chart), statics + 1);
     chart.chart->SetColor(clGray);
     chart.chart->UpdateOffscreenImage();
-    EXPECT_EQ(chart.chart->StaticRedrawCount(), statics + 2);
+    EXPECT_EQ(TChartProbe::StaticRedrawCount(*chart.chart), statics + 2);
     chart.chart->resize(300, 100);
     chart.chart->UpdateOffscreenImage();
-    EXPECT_EQ(chart.chart->StaticRedrawCount(), statics + 3);
+    EXPECT_EQ(TChartProbe::StaticRedrawCount(*chart.chart), statics + 3);
     EXPECT_EQ(chart.chart->OffscreenImage().size(), QSize(300, 100));
 }
 
@@ -173,7 +173,7 @@ protected:
         kept.chart->UpdateOffscreenImage();
         TPreviewDriver keptDriver(*kept.series, flipMs);
         TPreviewDriver fullDriver(*full.series, flipMs);
-        const chart::TPixelRect& rect = kept.chart->ChartRect();
+        const chart::TPixelRect& rect = TChartProbe::ChartRect(*kept.chart);
         // Unclipped strokes may reach beyond the plot, never beyond the control.
         const QRect limit = kept.chart->ClipPoints()
                                 ? QRect(rect.left, rect.top, rect.Width(), rect.Height())
@@ -261,7 +261,7 @@ TEST(ChartIncremental, ANewSampleTouchesOnlyItsSegment) {
     EXPECT_FALSE(changed.isEmpty());
     EXPECT_LE(changed.width(), 3 + 2 + 2); // one x step (2.9 pixels) plus the pen on both sides
     EXPECT_LE(changed.height(), 64 + 2 + 2);
-    EXPECT_EQ(window.chart->StaticRedrawCount(), 1);
+    EXPECT_EQ(TChartProbe::StaticRedrawCount(*window.chart), 1);
 
     // Run to x = 20.0, on the right edge: the segment 20.0 -> 20.1 lies beyond the plot.
     while (driver.LastX() < 20.0)
@@ -329,16 +329,16 @@ TEST(ChartIncremental, AShownChartRepaintsOnlyTheNewSegment) {
     TPreviewDriver driver(*window.series, 100);
     for (int i = 0; i < 40; ++i)
         driver.Sample();
-    QTRY_VERIFY(!chart.Dirty());
+    QTRY_VERIFY(!TChartProbe::Dirty(chart));
     QApplication::processEvents();
     TPaintRecorder recorder;
     chart.installEventFilter(&recorder);
 
     for (int i = 0; i < 3; ++i)
         driver.Sample(); // several samples before the loop comes round: one update
-    EXPECT_TRUE(chart.Dirty());
+    EXPECT_TRUE(TChartProbe::Dirty(chart));
     QTRY_VERIFY(!recorder.regions.empty());
-    EXPECT_FALSE(chart.Dirty());
+    EXPECT_FALSE(TChartProbe::Dirty(chart));
     ASSERT_EQ(recorder.regions.size(), 1u);
     const QRect painted = recorder.regions[0].boundingRect();
     EXPECT_LE(painted.width(), 3 * 3 + 4);

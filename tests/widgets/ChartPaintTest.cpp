@@ -86,12 +86,12 @@ TEST_F(ChartPaint, WindowLayoutFollowsTheLabelFontMetrics) {
     // Bottom axis: label band of the text height plus 2 (axis pen) + 4 (ticks); left axis: the
     // widest label plus a space, plus the same 6.
     const chart::TPixelRect expected{width20 + space + 6, 8, 601, 153 - textHeight - 6};
-    EXPECT_EQ(chart.ChartRect(), expected);
+    EXPECT_EQ(TChartProbe::ChartRect(chart), expected);
     // "Arial" 8 points is Liberation Sans at 11 pixels: 13 high, "20" 12 wide, space 3.
     EXPECT_EQ(textHeight, 13);
     EXPECT_EQ(width20, 12);
     EXPECT_EQ(space, 3);
-    EXPECT_EQ(chart.ChartRect(), (chart::TPixelRect{21, 8, 601, 134}));
+    EXPECT_EQ(TChartProbe::ChartRect(chart), (chart::TPixelRect{21, 8, 601, 134}));
 
     const TChartAxis& bottom = chart.BottomAxis();
     EXPECT_EQ(bottom.StartPixel(), 21);
@@ -104,21 +104,21 @@ TEST_F(ChartPaint, WindowLayoutFollowsTheLabelFontMetrics) {
     EXPECT_EQ(left.AxisLinePixel(), 21);
 
     // Steps 1 and 5; labels from the top of the range down.
-    EXPECT_DOUBLE_EQ(bottom.LastStep(), 1.0);
-    EXPECT_DOUBLE_EQ(left.LastStep(), 5.0);
-    ASSERT_EQ(bottom.LastLabels().size(), 21u);
+    EXPECT_DOUBLE_EQ(TChartProbe::LastStep(bottom), 1.0);
+    EXPECT_DOUBLE_EQ(TChartProbe::LastStep(left), 5.0);
+    ASSERT_EQ(TChartProbe::LastLabels(bottom).size(), 21u);
     for (int i = 0; i <= 20; ++i) {
-        const TAxisLabel& label = bottom.LastLabels()[static_cast<std::size_t>(i)];
+        const TAxisLabel& label = TChartProbe::LastLabels(bottom)[static_cast<std::size_t>(i)];
         EXPECT_EQ(label.text, QString::number(20 - i));
         EXPECT_EQ(label.position, 601 - 29 * i);
     }
     std::vector<std::pair<QString, int>> leftLabels;
-    for (const TAxisLabel& label : left.LastLabels()) {
+    for (const TAxisLabel& label : TChartProbe::LastLabels(left)) {
         leftLabels.emplace_back(label.text, label.position);
     }
     EXPECT_EQ(leftLabels, (std::vector<std::pair<QString, int>>{
                               {"20", 8}, {"15", 40}, {"10", 71}, {"5", 102}, {"0", 134}}));
-    EXPECT_EQ(left.TickPositions(), (std::vector<int>{8, 40, 71, 102, 134}));
+    EXPECT_EQ(TChartProbe::TickPositions(left), (std::vector<int>{8, 40, 71, 102, 134}));
 }
 
 TEST_F(ChartPaint, EmptySeriesDrawsExactlyTheTicksAndGrid) {
@@ -126,8 +126,8 @@ TEST_F(ChartPaint, EmptySeriesDrawsExactlyTheTicksAndGrid) {
     ASSERT_EQ(image.size(), QSize(601, 153));
     const TChartAxis& bottom = chart.BottomAxis();
     const TChartAxis& left = chart.LeftAxis();
-    const std::vector<int>& bottomTicks = bottom.TickPositions();
-    const std::vector<int>& leftTicks = left.TickPositions();
+    const std::vector<int>& bottomTicks = TChartProbe::TickPositions(bottom);
+    const std::vector<int>& leftTicks = TChartProbe::TickPositions(left);
 
     TExpectedAxes expected;
     // Bottom axis: line rows 133..134; ticks rows 135..138; grid rows 8, 10, ... 132; minor
@@ -267,8 +267,8 @@ TEST_F(ChartPaint, JumpIsOneSlantedSegmentOneStepWide) {
     series.InsertPoint(1.0, 1.0, QString(), clLime);
     series.InsertPoint(1.1, 11.0, QString(), clLime);
     window.Grab();
-    ASSERT_EQ(series.LastSegments().size(), 1u);
-    EXPECT_EQ(series.LastSegments()[0], (TSeriesSegment{{50, 128}, {53, 65}, clLime}));
+    ASSERT_EQ(TChartProbe::LastSegments(series).size(), 1u);
+    EXPECT_EQ(TChartProbe::LastSegments(series)[0], (TSeriesSegment{{50, 128}, {53, 65}, clLime}));
     const std::set<Pixel> lime = PixelsOf(window.Grab(), kLime);
     for (int y = 65; y <= 128; ++y) { // every row between the levels is covered
         bool found = false;
@@ -297,7 +297,7 @@ TEST_F(ChartPaint, EachSegmentTakesTheColourOfThePointItLeadsTo) {
     }
     EXPECT_EQ(image.pixel(180, 65), kLime); // 5 -> 6
     std::vector<TColor> colours;
-    for (const TSeriesSegment& segment : series.LastSegments()) {
+    for (const TSeriesSegment& segment : TChartProbe::LastSegments(series)) {
         colours.push_back(segment.color);
     }
     EXPECT_EQ(colours, (std::vector<TColor>{clBlue, clRed, clLime}));
@@ -312,9 +312,10 @@ TEST_F(ChartPaint, LineIsCarriedInFromTheLeftEdge) {
     EXPECT_EQ(series.LastValueIndex(), 1);
     // The segment starts at the plot's left edge on the line through both points (y = 6 at
     // x = 5) and ends at the second point.
-    ASSERT_EQ(series.LastSegments().size(), 1u);
-    EXPECT_EQ(series.LastSegments()[0].from, QPoint(21, 134 - 38)); // Round(6 * 126 / 20)
-    EXPECT_EQ(series.LastSegments()[0].to, QPoint(311, 65));
+    ASSERT_EQ(TChartProbe::LastSegments(series).size(), 1u);
+    EXPECT_EQ(TChartProbe::LastSegments(series)[0].from,
+              QPoint(21, 134 - 38)); // Round(6 * 126 / 20)
+    EXPECT_EQ(TChartProbe::LastSegments(series)[0].to, QPoint(311, 65));
 }
 
 TEST_F(ChartPaint, StairsDrawAHorizontalThenAVerticalPiece) {
@@ -322,8 +323,9 @@ TEST_F(ChartPaint, StairsDrawAHorizontalThenAVerticalPiece) {
     series.InsertPoint(1.0, 1.0, QString(), clLime);
     series.InsertPoint(2.0, 11.0, QString(), clLime);
     const QImage image = window.Grab();
-    EXPECT_EQ(series.LastSegments(), (std::vector<TSeriesSegment>{{{50, 128}, {79, 128}, clLime},
-                                                                  {{79, 128}, {79, 65}, clLime}}));
+    EXPECT_EQ(TChartProbe::LastSegments(series),
+              (std::vector<TSeriesSegment>{{{50, 128}, {79, 128}, clLime},
+                                           {{79, 128}, {79, 65}, clLime}}));
     EXPECT_EQ(image.pixel(65, 128), kLime);
     EXPECT_EQ(image.pixel(79, 100), kLime);
 }
@@ -352,13 +354,13 @@ TEST_F(ChartPaint, OffscreenImageRedrawnOnlyWhenDirty) {
     EXPECT_TRUE(chart.testAttribute(Qt::WA_NoSystemBackground));
     window.Grab();
     const int redraws = chart.RedrawCount();
-    EXPECT_FALSE(chart.Dirty());
+    EXPECT_FALSE(TChartProbe::Dirty(chart));
     const QImage first = window.Grab(); // clean: only copies
     EXPECT_EQ(chart.RedrawCount(), redraws);
     for (int i = 0; i < 100; ++i) {
         series.InsertPoint(i * 0.1, 1.0, QString(), clLime);
     }
-    EXPECT_TRUE(chart.Dirty());
+    EXPECT_TRUE(TChartProbe::Dirty(chart));
     EXPECT_EQ(chart.RedrawCount(), redraws); // requests alone draw nothing
     window.Grab();
     EXPECT_EQ(chart.RedrawCount(), redraws + 1);
@@ -366,7 +368,7 @@ TEST_F(ChartPaint, OffscreenImageRedrawnOnlyWhenDirty) {
     chart.SetColor(clBlack);
     chart.LeftAxis().SetAxisRange(0.0, 20.0);
     series.SetSeriesColor(clRed);
-    EXPECT_FALSE(chart.Dirty());
+    EXPECT_FALSE(TChartProbe::Dirty(chart));
     // A size change redraws at the new size.
     chart.resize(300, 100);
     EXPECT_EQ(window.Grab().size(), QSize(300, 100));
@@ -376,19 +378,19 @@ TEST_F(ChartPaint, OffscreenImageRedrawnOnlyWhenDirty) {
 TEST_F(ChartPaint, ManyRequestsOnAShownChartCostOneRedraw) {
     chart.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
-    QTRY_VERIFY(!chart.Dirty());
+    QTRY_VERIFY(!TChartProbe::Dirty(chart));
     const int redraws = chart.RedrawCount();
     for (int i = 0; i < 150; ++i) {
         series.InsertPoint(i * 0.1, 11.0, QString(), clLime);
     }
-    QTRY_VERIFY(!chart.Dirty());
+    QTRY_VERIFY(!TChartProbe::Dirty(chart));
     QApplication::processEvents();
     EXPECT_EQ(chart.RedrawCount(), redraws + 1);
     series.ClearPoints(); // an empty series still requests a repaint
-    EXPECT_TRUE(chart.Dirty());
-    QTRY_VERIFY(!chart.Dirty());
+    EXPECT_TRUE(TChartProbe::Dirty(chart));
+    QTRY_VERIFY(!TChartProbe::Dirty(chart));
     series.ClearPoints();
-    EXPECT_TRUE(chart.Dirty());
+    EXPECT_TRUE(TChartProbe::Dirty(chart));
 }
 
 TEST(ChartPaintRobustness, TinySizesAndExtremeRangesPaintWithoutHarm) {

@@ -83,23 +83,23 @@ TEST(ChartSeries, InsertAndClearRequestRepaints) {
     TLineSeries& series = *window.series;
     chart.UpdateOffscreenImage();
     series.ClearPoints(); // empty, still a request
-    EXPECT_TRUE(chart.Dirty());
+    EXPECT_TRUE(TChartProbe::Dirty(chart));
     chart.UpdateOffscreenImage();
     series.InsertPoint(1, 1, {}, clLime);
-    EXPECT_TRUE(chart.Dirty());
+    EXPECT_TRUE(TChartProbe::Dirty(chart));
     chart.UpdateOffscreenImage();
     series.ClearPoints();
     EXPECT_EQ(series.Count(), 0);
     EXPECT_EQ(series.XValues().Count(), 0);
     EXPECT_EQ(series.YValues().Count(), 0);
     EXPECT_EQ(series.Label(0), QString());
-    EXPECT_TRUE(chart.Dirty());
+    EXPECT_TRUE(TChartProbe::Dirty(chart));
     // An inactive series changes the picture by neither.
     series.SetActive(false);
     chart.UpdateOffscreenImage();
     series.InsertPoint(1, 1, {}, clLime);
     series.ClearPoints();
-    EXPECT_FALSE(chart.Dirty());
+    EXPECT_FALSE(TChartProbe::Dirty(chart));
 }
 
 TEST(ChartSeries, ChartOwnsItsSeries) {

@@ -4,6 +4,7 @@
 
 #include "app/PreviewChart.h"
 #include "widgets/Chart.h"
+#include "widgets/ChartProbe.h"
 #include "widgets/ChartSeries.h"
 
 #include <QImage>

@@ -64,9 +64,9 @@ TEST_F(ChartZoom, DragRightAndDownZoomsIn) {
     ExpectRange(bottom, {BottomValue(100), BottomValue(300)}, "bottom");
     ExpectRange(left, {LeftValue(100), LeftValue(30)}, "left");
     EXPECT_FALSE(bottom.Automatic());
-    EXPECT_FALSE(chart.ScalesInForce());
-    EXPECT_FALSE(chart.Zooming());
-    EXPECT_TRUE(chart.RubberBands().empty());
+    EXPECT_FALSE(TChartProbe::ScalesInForce(chart));
+    EXPECT_FALSE(TChartProbe::Zooming(chart));
+    EXPECT_TRUE(TChartProbe::RubberBands(chart).empty());
 }
 
 TEST_F(ChartZoom, DragInAnyOtherDirectionUndoes) {
@@ -79,7 +79,7 @@ TEST_F(ChartZoom, DragInAnyOtherDirectionUndoes) {
         ExpectRange(left, {0, 20}, "left");
         EXPECT_FALSE(bottom.Automatic());
         EXPECT_FALSE(left.AutomaticMinimum());
-        EXPECT_TRUE(chart.ScalesInForce());
+        EXPECT_TRUE(TChartProbe::ScalesInForce(chart));
     }
     // Undo without a zoom or pan before it changes nothing.
     Drag(Qt::LeftButton, {300, 100}, {100, 30});
@@ -91,7 +91,7 @@ TEST_F(ChartZoom, DragsOfSixteenPixelsOrLessDoNothing) {
     Drag(Qt::LeftButton, {100, 30}, {300, 46});
     ExpectRange(bottom, {0, 20}, "bottom");
     ExpectRange(left, {0, 20}, "left");
-    EXPECT_TRUE(chart.ScalesInForce());
+    EXPECT_TRUE(TChartProbe::ScalesInForce(chart));
     Drag(Qt::LeftButton, {100, 30}, {117, 47});
     ExpectRange(bottom, {BottomValue(100), BottomValue(117)}, "bottom");
 }
@@ -99,7 +99,7 @@ TEST_F(ChartZoom, DragsOfSixteenPixelsOrLessDoNothing) {
 TEST_F(ChartZoom, RubberBandIsInvertedOnScreenAndRestored) {
     QTest::mousePress(&chart, Qt::LeftButton, Qt::NoModifier, {100, 30});
     QTest::mouseMove(&chart, {200, 80});
-    ASSERT_TRUE(chart.Zooming());
+    ASSERT_TRUE(TChartProbe::Zooming(chart));
     QImage image = window.Grab();
     // Not-xor with black inverts: the outline shows white on the black fill.
     for (const QPoint& p : {QPoint(150, 30), QPoint(150, 80), QPoint(100, 50), QPoint(200, 50),
@@ -122,7 +122,7 @@ TEST_F(ChartZoom, RubberBandIsInvertedOnScreenAndRestored) {
     // Released near the start: no zoom, the band is taken back.
     QTest::mouseRelease(&chart, Qt::LeftButton, Qt::NoModifier, {101, 31});
     ExpectRange(bottom, {0, 20}, "no zoom");
-    EXPECT_TRUE(chart.RubberBands().empty());
+    EXPECT_TRUE(TChartProbe::RubberBands(chart).empty());
     image = window.Grab();
     EXPECT_EQ(image.pixel(220, 90), kBlack);
     EXPECT_EQ(image.pixel(108, 30), kGray);
@@ -141,11 +141,11 @@ TEST_F(ChartZoom, WhiteChartDrawsTheBandInBlack) {
 
 TEST_F(ChartZoom, PanningFollowsThePointer) {
     QTest::mousePress(&chart, Qt::RightButton, Qt::NoModifier, {200, 70});
-    ASSERT_TRUE(chart.Panning());
+    ASSERT_TRUE(TChartProbe::Panning(chart));
     QTest::mouseMove(&chart, {229, 70});
     ExpectRange(bottom, {-1, 19}, "bottom right by 29 pixels");
     ExpectRange(left, {0, 20}, "left unchanged");
-    EXPECT_FALSE(chart.ScalesInForce());
+    EXPECT_FALSE(TChartProbe::ScalesInForce(chart));
     // The value under the pointer stays the one that was under the press.
     EXPECT_NEAR(bottom.CalcPosPoint(229), BottomValue(200), 1e-9);
     QTest::mouseMove(&chart, {229, 133});
@@ -155,7 +155,7 @@ TEST_F(ChartZoom, PanningFollowsThePointer) {
     ExpectRange(left, {0, 20}, "left back");
     // Leaving the plot ends the drag; later moves do nothing.
     QTest::mouseMove(&chart, {200, 140});
-    EXPECT_FALSE(chart.Panning());
+    EXPECT_FALSE(TChartProbe::Panning(chart));
     QTest::mouseMove(&chart, {250, 70});
     ExpectRange(bottom, {0, 20}, "after the end");
     QTest::mouseRelease(&chart, Qt::RightButton, Qt::NoModifier, {250, 70});
@@ -171,11 +171,11 @@ TEST_F(ChartZoom, PanningFollowsThePointer) {
 TEST_F(ChartZoom, ReleaseAndLeavingEndPanning) {
     QTest::mousePress(&chart, Qt::RightButton, Qt::NoModifier, {200, 70});
     QTest::mouseRelease(&chart, Qt::RightButton, Qt::NoModifier, {200, 70});
-    EXPECT_FALSE(chart.Panning());
+    EXPECT_FALSE(TChartProbe::Panning(chart));
     QTest::mousePress(&chart, Qt::RightButton, Qt::NoModifier, {200, 70});
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&chart, &leave);
-    EXPECT_FALSE(chart.Panning());
+    EXPECT_FALSE(TChartProbe::Panning(chart));
     QTest::mouseMove(&chart, {250, 70});
     ExpectRange(bottom, {0, 20}, "no pan after leaving");
     QTest::mouseRelease(&chart, Qt::RightButton, Qt::NoModifier, {250, 70});
@@ -192,11 +192,11 @@ TEST_F(ChartZoom, PanningModesAndAllowZoom) {
     ExpectRange(left, {-10, 10}, "vertical only");
     chart.SetAllowPanning(pmNone);
     QTest::mousePress(&chart, Qt::RightButton, Qt::NoModifier, {200, 70});
-    EXPECT_FALSE(chart.Panning());
+    EXPECT_FALSE(TChartProbe::Panning(chart));
     QTest::mouseRelease(&chart, Qt::RightButton, Qt::NoModifier, {200, 70});
     chart.SetAllowZoom(false);
     QTest::mousePress(&chart, Qt::LeftButton, Qt::NoModifier, {100, 30});
-    EXPECT_FALSE(chart.Zooming());
+    EXPECT_FALSE(TChartProbe::Zooming(chart));
     QTest::mouseRelease(&chart, Qt::LeftButton, Qt::NoModifier, {300, 100});
     ExpectRange(bottom, {-1, 19}, "no zoom");
 }
@@ -216,7 +216,7 @@ TEST_F(ChartZoom, PressMustHitPlotAxisOrSeries) {
                           Case{{300, 3}, false},    // top margin, on the clipped line
                           Case{{300, 1}, false}}) { // top margin
         QTest::mousePress(&chart, Qt::LeftButton, Qt::NoModifier, c.point);
-        EXPECT_EQ(chart.Zooming(), c.qualifies) << c.point.x() << "," << c.point.y();
+        EXPECT_EQ(TChartProbe::Zooming(chart), c.qualifies) << c.point.x() << "," << c.point.y();
         QTest::mouseRelease(&chart, Qt::LeftButton, Qt::NoModifier, c.point);
     }
     // A press on the line where it runs outside the plot rectangle (clipped there) qualifies.
@@ -226,13 +226,13 @@ TEST_F(ChartZoom, PressMustHitPlotAxisOrSeries) {
     window.series->InsertPoint(20.0, 20.5, QString(), clLime);
     window.Grab();
     QTest::mousePress(&chart, Qt::LeftButton, Qt::NoModifier, {300, 5});
-    EXPECT_TRUE(chart.Zooming());
+    EXPECT_TRUE(TChartProbe::Zooming(chart));
     QTest::mouseRelease(&chart, Qt::LeftButton, Qt::NoModifier, {300, 5});
     // Without an active series the plot rectangle does not qualify.
     window.series->SetActive(false);
     window.Grab();
     QTest::mousePress(&chart, Qt::LeftButton, Qt::NoModifier, {300, 70});
-    EXPECT_FALSE(chart.Zooming());
+    EXPECT_FALSE(TChartProbe::Zooming(chart));
     QTest::mouseRelease(&chart, Qt::LeftButton, Qt::NoModifier, {300, 70});
 }
 
@@ -240,7 +240,7 @@ TEST_F(ChartZoom, WheelShiftsTheVerticalRangeByThreePercent) {
     Wheel(-120);
     ExpectRange(left, {0.6, 20.6}, "one step down");
     ExpectRange(bottom, {0, 20}, "bottom untouched");
-    EXPECT_TRUE(chart.Dirty());
+    EXPECT_TRUE(TChartProbe::Dirty(chart));
     Wheel(120);
     ExpectRange(left, {0, 20}, "one step up");
     Wheel(60); // half a step: nothing yet

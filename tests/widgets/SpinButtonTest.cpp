@@ -1,6 +1,7 @@
 #define QTEST_QPA_MOUSE_HANDLING
 
 #include "widgets/Spin.h"
+#include "widgets/SpinProbe.h"
 
 #include <QLineEdit>
 #include <QTest>
@@ -120,7 +121,7 @@ TEST_F(SpinButtonAlone, AsFocusHolderWithTabStop) {
     pair->SetTabStop(true);
     Click(pair->DownButton());
     ASSERT_TRUE(pair->hasFocus());
-    EXPECT_EQ(pair->FocusedButton(), pair->DownButton());
+    EXPECT_EQ(TSpinProbe::FocusedButton(*pair), pair->DownButton());
     EXPECT_TRUE(pair->DownButton()->ShowFocusFrame());
     EXPECT_FALSE(pair->UpButton()->ShowFocusFrame());
     EXPECT_EQ(downs, 1);
@@ -129,7 +130,7 @@ TEST_F(SpinButtonAlone, AsFocusHolderWithTabStop) {
     EXPECT_EQ(downs, 2);
     QTest::keyClick(pair, Qt::Key_Up);
     EXPECT_EQ(ups, 1);
-    EXPECT_EQ(pair->FocusedButton(), pair->UpButton());
+    EXPECT_EQ(TSpinProbe::FocusedButton(*pair), pair->UpButton());
     EXPECT_TRUE(pair->UpButton()->ShowFocusFrame());
     QTest::keyClick(pair, Qt::Key_Space);
     EXPECT_EQ(ups, 2);

@@ -3,6 +3,7 @@
 #define QTEST_QPA_MOUSE_HANDLING
 
 #include "widgets/Spin.h"
+#include "widgets/SpinProbe.h"
 
 #include "platform/ui/Application.h"
 #include "platform/ui/Exception.h"
@@ -18,6 +19,18 @@
 #include <limits>
 #include <memory>
 #include <vector>
+
+// ReadOnly and MaxLength are the entry's one way to those settings: MaxLength reads 0 for
+// "no limit" where the line edit would read its ceiling, so the line edit's own accessors must
+// not be reachable beside them.
+template <class Edit>
+concept LineEditLengthReachable = requires(Edit& edit) { edit.setMaxLength(0); } ||
+                                  requires(const Edit& edit) { edit.maxLength(); };
+template <class Edit>
+concept LineEditReadOnlyReachable = requires(Edit& edit) { edit.setReadOnly(true); } ||
+                                    requires(const Edit& edit) { edit.isReadOnly(); };
+static_assert(LineEditLengthReachable<QLineEdit> && LineEditReadOnlyReachable<QLineEdit>);
+static_assert(!LineEditLengthReachable<TSpinEdit> && !LineEditReadOnlyReachable<TSpinEdit>);
 
 namespace {
 
@@ -99,7 +112,7 @@ TEST_F(SpinEditWindow, LayoutOfEntryAndPair) {
     EXPECT_EQ(edit->Button()->geometry(), QRect(103, 2, 15, 42));
     EXPECT_EQ(Up()->geometry(), QRect(0, 0, 15, 21));
     EXPECT_EQ(Down()->geometry(), QRect(0, 20, 15, 22));
-    EXPECT_EQ(edit->TextRect(), QRect(0, 0, 100, 44));
+    EXPECT_EQ(TSpinProbe::TextRect(*edit), QRect(0, 0, 100, 44));
     // Too low for its font: it takes its minimum height and lays out again.
     edit->resize(121, 20);
     EXPECT_GT(edit->height(), 20);
@@ -288,7 +301,7 @@ TEST_F(SpinEditWindow, PressingAButtonMovesTheFocusToTheEntry) {
 
 TEST_F(SpinEditWindow, HeldButtonRepeatsAfter400ThenEvery100Milliseconds) {
     QTest::mousePress(Up(), Qt::LeftButton, {}, Centre(Up()));
-    ui::TTimer* timer = Up()->RepeatTimer();
+    ui::TTimer* timer = TSpinProbe::RepeatTimer(*Up());
     ASSERT_NE(timer, nullptr);
     EXPECT_TRUE(timer->Enabled());
     EXPECT_EQ(timer->Interval(), 400);
@@ -305,25 +318,25 @@ TEST_F(SpinEditWindow, HeldButtonRepeatsAfter400ThenEvery100Milliseconds) {
 
     // A new press starts again from 400 ms.
     QTest::mousePress(Down(), Qt::LeftButton, {}, Centre(Down()));
-    ASSERT_NE(Down()->RepeatTimer(), nullptr);
-    EXPECT_EQ(Down()->RepeatTimer()->Interval(), 400);
-    Down()->RepeatTimer()->OnTimer();
+    ASSERT_NE(TSpinProbe::RepeatTimer(*Down()), nullptr);
+    EXPECT_EQ(TSpinProbe::RepeatTimer(*Down())->Interval(), 400);
+    TSpinProbe::RepeatTimer(*Down())->OnTimer();
     EXPECT_EQ(edit->Value(), 107);
     // Dragged off: shown raised, ticks do nothing, release adds no step.
     QTest::mouseMove(Down(), QPoint(Down()->width() + 30, 5));
     EXPECT_FALSE(Down()->Down());
-    Down()->RepeatTimer()->OnTimer();
-    Down()->RepeatTimer()->OnTimer();
+    TSpinProbe::RepeatTimer(*Down())->OnTimer();
+    TSpinProbe::RepeatTimer(*Down())->OnTimer();
     EXPECT_EQ(edit->Value(), 107);
     // Back over it: ticks step again.
     QTest::mouseMove(Down(), Centre(Down()));
     EXPECT_TRUE(Down()->Down());
-    Down()->RepeatTimer()->OnTimer();
+    TSpinProbe::RepeatTimer(*Down())->OnTimer();
     EXPECT_EQ(edit->Value(), 106);
     QTest::mouseMove(Down(), QPoint(-40, 5));
     QTest::mouseRelease(Down(), Qt::LeftButton, {}, QPoint(-40, 5));
     EXPECT_EQ(edit->Value(), 106);
-    EXPECT_FALSE(Down()->RepeatTimer()->Enabled());
+    EXPECT_FALSE(TSpinProbe::RepeatTimer(*Down())->Enabled());
 }
 
 TEST_F(SpinEditWindow, HeldButtonRepeatsOnTheRealTimer) {
@@ -346,7 +359,7 @@ TEST_F(SpinEditWindow, HeldButtonRepeatsOnTheRealTimer) {
 
 TEST_F(SpinEditWindow, ErrorWhileRepeatingStopsTheRepeat) {
     QTest::mousePress(Up(), Qt::LeftButton, {}, Centre(Up()));
-    ui::TTimer* timer = Up()->RepeatTimer();
+    ui::TTimer* timer = TSpinProbe::RepeatTimer(*Up());
     edit->OnChange = [] { throw Exception("handler failed"); };
     EXPECT_THROW(timer->OnTimer(), Exception);
     EXPECT_FALSE(timer->Enabled());
@@ -359,11 +372,24 @@ TEST_F(SpinEditWindow, ReadOnlyRepeatBeepsOnEveryTick) {
     edit->SetReadOnly(true);
     const int beeps = ui::BeepCount();
     QTest::mousePress(Up(), Qt::LeftButton, {}, Centre(Up()));
-    Up()->RepeatTimer()->OnTimer();
-    Up()->RepeatTimer()->OnTimer();
+    TSpinProbe::RepeatTimer(*Up())->OnTimer();
+    TSpinProbe::RepeatTimer(*Up())->OnTimer();
     QTest::mouseRelease(Up(), Qt::LeftButton, {}, Centre(Up()));
     EXPECT_EQ(ui::BeepCount(), beeps + 3);
     EXPECT_EQ(edit->text(), QStringLiteral("100"));
 }
 
 } // namespace
+
+TEST(SpinEditSettings, MaxLengthZeroOrLessMeansNoLimit) {
+    TSpinEdit edit;
+    EXPECT_EQ(edit.MaxLength(), 0);
+    edit.SetMaxLength(3);
+    EXPECT_EQ(edit.MaxLength(), 3);
+    edit.setText(QStringLiteral("12345"));
+    EXPECT_EQ(edit.text(), QStringLiteral("123"));
+    edit.SetMaxLength(-5);
+    EXPECT_EQ(edit.MaxLength(), 0);
+    edit.setText(QStringLiteral("1234567"));
+    EXPECT_EQ(edit.text(), QStringLiteral("1234567"));
+}
