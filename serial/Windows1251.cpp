@@ -16,22 +16,27 @@ constexpr char16_t Upper[64] = {
 };
 
 char Encode(char16_t c) {
-    if (c < 0x80)
+    if (c < 0x80) {
         return char(c);
-    if (c >= 0x0410 && c <= 0x044F)
+    }
+    if (c >= 0x0410 && c <= 0x044F) {
         return char(0xC0 + (c - 0x0410));
-    for (int i = 0; i < 64; ++i)
-        if (Upper[i] != 0 && Upper[i] == c)
+    }
+    for (int i = 0; i < 64; ++i) {
+        if (Upper[i] != 0 && Upper[i] == c) {
             return char(0x80 + i);
+        }
+    }
     return '?';
 }
 
 } // namespace
 
-std::string ToWindows1251(const QString& Text) {
+std::string ToWindows1251(const QString& text) {
     std::string bytes;
-    bytes.reserve(std::size_t(Text.size()));
-    for (QChar c : Text)
+    bytes.reserve(std::size_t(text.size()));
+    for (QChar c : text) {
         bytes.push_back(Encode(c.unicode()));
+    }
     return bytes;
 }

@@ -1,5 +1,6 @@
 #include "platform/ui/TTimer.h"
 
+#include "platform/base/Change.h"
 #include "platform/ui/Application.h"
 
 #include <QTimerEvent>
@@ -12,17 +13,15 @@ TTimer::TTimer(QObject* parent) : QObject(parent) {
 }
 
 void TTimer::SetInterval(int milliseconds) {
-    if (milliseconds == interval_)
-        return;
-    interval_ = milliseconds;
-    Restart();
+    if (base::Change(interval_, milliseconds)) {
+        Restart();
+    }
 }
 
 void TTimer::SetEnabled(bool enabled) {
-    if (enabled == enabled_)
-        return;
-    enabled_ = enabled;
-    Restart();
+    if (base::Change(enabled_, enabled)) {
+        Restart();
+    }
 }
 
 int TTimer::Period() const {
@@ -34,15 +33,19 @@ void TTimer::Restart() {
         killTimer(timerId_);
         timerId_ = 0;
     }
-    if (enabled_ && interval_ > 0)
+    if (enabled_ && interval_ > 0) {
         timerId_ = startTimer(Period(), Qt::PreciseTimer);
+    }
 }
 
 void TTimer::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != timerId_)
-        return QObject::timerEvent(event);
-    if (!OnTimer)
+    if (event->timerId() != timerId_) {
+        QObject::timerEvent(event);
         return;
+    }
+    if (!OnTimer) {
+        return;
+    }
     try {
         OnTimer();
     } catch (...) {

@@ -5,6 +5,7 @@
 #include "widgets/Spin.h"
 
 #include "platform/ui/Application.h"
+#include "platform/ui/ApplicationPrivate.h"
 #include "platform/ui/Exception.h"
 #include "tests/support/ErrorBoxes.h"
 
