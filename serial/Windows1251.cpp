@@ -35,8 +35,15 @@ char Encode(char16_t c) {
 std::string ToWindows1251(const QString& text) {
     std::string bytes;
     bytes.reserve(std::size_t(text.size()));
-    for (QChar c : text) {
-        bytes.push_back(Encode(c.unicode()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        // A character beyond the 16-bit range is two code units and one character the code
+        // page lacks: one '?', so that the byte count stays the character count.
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            bytes.push_back('?');
+            ++i;
+            continue;
+        }
+        bytes.push_back(Encode(text[i].unicode()));
     }
     return bytes;
 }

@@ -60,8 +60,10 @@ void TThread::Start() {
     if (started_) {
         return;
     }
-    started_ = true;
+    // Marked started only once the thread exists: a thread that could not be created is never
+    // waited for.
     thread_ = std::thread([this] { Body(); });
+    started_ = true;
 }
 
 void TThread::Body() {

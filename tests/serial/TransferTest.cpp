@@ -201,6 +201,10 @@ TEST(Windows1251Test, TextToLineBytes) {
     EXPECT_EQ(ToWindows1251(QString::fromUtf8("ЁёЄєІіЇї№")),
               "\xA8\xB8\xAA\xBA\xB2\xB3\xAF\xBF\xB9");
     EXPECT_EQ(ToWindows1251(QString::fromUtf8("漢")), "?");
+    // One byte per character also beyond the 16-bit range; a lone half of a pair is one too.
+    EXPECT_EQ(ToWindows1251(QString::fromUtf8("f\U0001F600f")), "f?f");
+    EXPECT_EQ(ToWindows1251(QString(QChar(0xD83D)) + u'f'), "?f");
+    EXPECT_EQ(ToWindows1251(u'f' + QString(QChar(0xDE00))), "f?");
 }
 
 } // namespace
