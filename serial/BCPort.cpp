@@ -458,13 +458,32 @@ void TBComPort::DoRx80Full() {
 }
 
 void TBComPort::DoEvent(TWatchEvent event) {
-    // The step of each watch event, element by element (as WatchEventMasks).
-    static constexpr void (TBComPort::*Steps[8])() = {
-        &TBComPort::DoRxChar,    &TBComPort::DoTxEmpty,   &TBComPort::DoRing,
-        &TBComPort::DoCTSChange, &TBComPort::DoDSRChange, &TBComPort::DoRLSDChange,
-        &TBComPort::DoError,     &TBComPort::DoRx80Full,
-    };
-    (this->*Steps[event])();
+    switch (event) {
+    case weRxChar:
+        DoRxChar();
+        break;
+    case weTxEmpty:
+        DoTxEmpty();
+        break;
+    case weRing:
+        DoRing();
+        break;
+    case weCTS:
+        DoCTSChange();
+        break;
+    case weDSR:
+        DoDSRChange();
+        break;
+    case weRLSD:
+        DoRLSDChange();
+        break;
+    case weError:
+        DoError();
+        break;
+    case weRx80Full:
+        DoRx80Full();
+        break;
+    }
 }
 
 void TBComPort::NotifyWindowProc(ui::TMessage& message) {
