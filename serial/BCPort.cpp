@@ -1,7 +1,10 @@
 #include "serial/BCPort.h"
 
+#include "platform/base/Change.h"
 #include "platform/ui/Application.h"
+#include "serial/BCPortPrivate.h"
 #include "serial/ComThread.h"
+#include "serial/PortOperation.h"
 
 #include <iterator>
 
@@ -18,45 +21,67 @@ comm::DWORD TimeoutValue(int value) {
     return value < 0 ? comm::MAXDWORD : comm::DWORD(value);
 }
 
+// A buffer size is kept even: an odd positive one is lowered by one.
+int EvenBufferSize(int size) {
+    return size > 0 && size % 2 != 0 ? size - 1 : size;
+}
+
 } // namespace
 
-void RaiseComError(int number) {
-    throw EComPort(ComErrorMessages[number - 1]);
+void RaiseComError(ComMessage message) {
+    throw EComPort(ComMessageText(message));
 }
 
 // --- TComTimeouts ------------------------------------------------------------------------
 
-void TComTimeouts::AssignTo(TComTimeouts& Dest) const {
-    Dest.FReadInterval = FReadInterval;
-    Dest.FReadTotalMultiplier = FReadTotalMultiplier;
-    Dest.FReadTotalConstant = FReadTotalConstant;
-    Dest.FWriteTotalMultiplier = FWriteTotalMultiplier;
-    Dest.FWriteTotalConstant = FWriteTotalConstant;
+void TComTimeouts::AssignTo(TComTimeouts& dest) const {
+    dest.readInterval_ = readInterval_;
+    dest.readTotalMultiplier_ = readTotalMultiplier_;
+    dest.readTotalConstant_ = readTotalConstant_;
+    dest.writeTotalMultiplier_ = writeTotalMultiplier_;
+    dest.writeTotalConstant_ = writeTotalConstant_;
 }
 
 void TComTimeouts::Changed() {
-    if (FComPort != nullptr)
-        FComPort->ApplyTimeouts();
+    if (comPort_ != nullptr) {
+        comPort_->ApplyTimeouts();
+    }
 }
 
-#define TIMEOUT_SETTER(Name)                                                                       \
-    void TComTimeouts::Set##Name(int Value) {                                                      \
-        if (Value == F##Name)                                                                      \
-            return;                                                                                \
-        F##Name = Value;                                                                           \
-        Changed();                                                                                 \
+void TComTimeouts::SetReadInterval(int value) {
+    if (base::Change(readInterval_, value)) {
+        Changed();
     }
-TIMEOUT_SETTER(ReadInterval)
-TIMEOUT_SETTER(ReadTotalMultiplier)
-TIMEOUT_SETTER(ReadTotalConstant)
-TIMEOUT_SETTER(WriteTotalMultiplier)
-TIMEOUT_SETTER(WriteTotalConstant)
-#undef TIMEOUT_SETTER
+}
+
+void TComTimeouts::SetReadTotalMultiplier(int value) {
+    if (base::Change(readTotalMultiplier_, value)) {
+        Changed();
+    }
+}
+
+void TComTimeouts::SetReadTotalConstant(int value) {
+    if (base::Change(readTotalConstant_, value)) {
+        Changed();
+    }
+}
+
+void TComTimeouts::SetWriteTotalMultiplier(int value) {
+    if (base::Change(writeTotalMultiplier_, value)) {
+        Changed();
+    }
+}
+
+void TComTimeouts::SetWriteTotalConstant(int value) {
+    if (base::Change(writeTotalConstant_, value)) {
+        Changed();
+    }
+}
 
 // --- TBComPort: life and settings ---------------------------------------------------------
 
-TBComPort::TBComPort(QObject* AOwner) : QObject(AOwner) {
-    FTimeouts.FComPort = this;
+TBComPort::TBComPort(QObject* owner) : QObject(owner) {
+    timeouts_.comPort_ = this;
 }
 
 TBComPort::~TBComPort() {
@@ -64,35 +89,38 @@ TBComPort::~TBComPort() {
         Close();
     } catch (...) {
         // A step of Close failed: the port must still be released with the object.
-        FEventThread.reset();
-        FNotifyWindow.reset();
+        eventThread_.reset();
+        notifyWindow_.reset();
         CloseDevice();
-        FConnected = false;
+        connected_ = false;
     }
 }
 
 bool TBComPort::Open() {
-    if (FConnected)
+    if (connected_) {
         return true;
+    }
     OpenDevice();
-    FConnected = true;
+    connected_ = true;
     try {
         ApplySettings();
     } catch (...) {
         CloseDevice();
-        FConnected = false;
+        connected_ = false;
         throw;
     }
-    if (FSyncMethod == smWindowSync)
-        FNotifyWindow = std::make_unique<ui::TNotifyWindow>(
-            [this](ui::TMessage& Message) { NotifyWindowProc(Message); });
-    FEventThread = std::make_unique<TComThread>(this);
-    return FConnected;
+    if (syncMethod_ == smWindowSync) {
+        notifyWindow_ = std::make_unique<ui::TNotifyWindow>(
+            [this](ui::TMessage& message) { NotifyWindowProc(message); });
+    }
+    eventThread_ = std::make_unique<TComThread>(this);
+    return connected_;
 }
 
 bool TBComPort::Close() {
-    if (!FConnected)
+    if (!connected_) {
         return true;
+    }
     try {
         SetDTR(false);
         SetRTS(false);
@@ -100,35 +128,40 @@ bool TBComPort::Close() {
     } catch (const EComPort&) {
         // A device that has gone away (adapter pulled out) can never be closed step by step;
         // any other failure keeps the port open.
-        if (comm::GetLastError() != comm::ERROR_DEVICE_REMOVED)
+        if (comm::GetLastError() != comm::ERROR_DEVICE_REMOVED) {
             throw;
+        }
     }
-    FEventThread.reset();
-    if (FSyncMethod == smWindowSync)
-        FNotifyWindow.reset();
+    eventThread_.reset();
+    if (syncMethod_ == smWindowSync) {
+        notifyWindow_.reset();
+    }
     CloseDevice();
-    FConnected = false;
+    connected_ = false;
     return true;
 }
 
 void TBComPort::OpenDevice() {
-    const std::string path = comm::DevicePath(FPort.toStdString());
-    FHandle = comm::CreateFileA(path, comm::GENERIC_READ | comm::GENERIC_WRITE, 0, nullptr,
+    const std::string path = comm::DevicePath(port_.toStdString());
+    handle_ = comm::CreateFileA(path, comm::GENERIC_READ | comm::GENERIC_WRITE, 0, nullptr,
                                 comm::OPEN_EXISTING, comm::FILE_FLAG_OVERLAPPED, 0);
-    if (FHandle == comm::INVALID_HANDLE_VALUE) {
+    if (handle_ == comm::INVALID_HANDLE_VALUE) {
         const comm::DWORD error = comm::GetLastError();
-        if (error == comm::ERROR_FILE_NOT_FOUND)
-            RaiseComError(1);
-        if (error == comm::ERROR_ACCESS_DENIED)
-            RaiseComError(2);
+        if (error == comm::ERROR_FILE_NOT_FOUND) {
+            RaiseComError(ComMessage::NoSuchPort);
+        }
+        if (error == comm::ERROR_ACCESS_DENIED) {
+            RaiseComError(ComMessage::PortBusy);
+        }
         // Any other code: the open goes on with the invalid handle and fails in SetupComm.
     }
 }
 
 void TBComPort::CloseDevice() {
-    if (FHandle != comm::INVALID_HANDLE_VALUE)
-        comm::CloseHandle(FHandle);
-    FHandle = comm::INVALID_HANDLE_VALUE;
+    if (handle_ != comm::INVALID_HANDLE_VALUE) {
+        comm::CloseHandle(handle_);
+    }
+    handle_ = comm::INVALID_HANDLE_VALUE;
 }
 
 void TBComPort::ApplySettings() {
@@ -138,162 +171,171 @@ void TBComPort::ApplySettings() {
 }
 
 void TBComPort::ApplyBufferSizes() {
-    if (!FConnected)
+    if (!connected_) {
         return;
-    if (!comm::SetupComm(FHandle, comm::DWORD(FInBufSize), comm::DWORD(FOutBufSize)))
-        RaiseComError(9);
+    }
+    if (!comm::SetupComm(handle_, comm::DWORD(inBufSize_), comm::DWORD(outBufSize_))) {
+        RaiseComError(ComMessage::SetupComm);
+    }
 }
 
 void TBComPort::ApplyLineSettings() {
-    if (!FConnected)
+    if (!connected_) {
         return;
+    }
     comm::DCB dcb{};
     dcb.DCBlength = sizeof(comm::DCB);
     // An ordinal beyond the rate table asks for rate 0, which the device refuses.
-    dcb.BaudRate = FBaudRate < std::size(ComBaudRates) ? ComBaudRates[FBaudRate] : 0;
-    dcb.Flags = DcbFlags | (FParity != paNone ? DcbParityFlag : 0);
+    dcb.BaudRate = baudRate_ < std::size(ComBaudRates) ? ComBaudRates[baudRate_] : 0;
+    dcb.Flags = DcbFlags | (parity_ != paNone ? DcbParityFlag : 0);
     dcb.XonLim = 0;
     dcb.XoffLim = 0;
-    dcb.ByteSize = comm::BYTE(FByteSize + 5);
-    dcb.Parity = FParity;
-    dcb.StopBits = FStopBits;
+    dcb.ByteSize = comm::BYTE(byteSize_ + 5);
+    dcb.Parity = parity_;
+    dcb.StopBits = stopBits_;
     dcb.XonChar = DcbXonChar;
     dcb.XoffChar = DcbXoffChar;
-    if (!comm::SetCommState(FHandle, &dcb))
-        RaiseComError(7);
+    if (!comm::SetCommState(handle_, &dcb)) {
+        RaiseComError(ComMessage::SetCommState);
+    }
 }
 
 void TBComPort::ApplyTimeouts() {
-    if (!FConnected)
+    if (!connected_) {
         return;
+    }
     const comm::COMMTIMEOUTS timeouts{
-        TimeoutValue(FTimeouts.ReadInterval()),
-        TimeoutValue(FTimeouts.ReadTotalMultiplier()),
-        TimeoutValue(FTimeouts.ReadTotalConstant()),
-        TimeoutValue(FTimeouts.WriteTotalMultiplier()),
-        TimeoutValue(FTimeouts.WriteTotalConstant()),
+        TimeoutValue(timeouts_.ReadInterval()),
+        TimeoutValue(timeouts_.ReadTotalMultiplier()),
+        TimeoutValue(timeouts_.ReadTotalConstant()),
+        TimeoutValue(timeouts_.WriteTotalMultiplier()),
+        TimeoutValue(timeouts_.WriteTotalConstant()),
     };
-    if (!comm::SetCommTimeouts(FHandle, &timeouts))
-        RaiseComError(8);
+    if (!comm::SetCommTimeouts(handle_, &timeouts)) {
+        RaiseComError(ComMessage::SetCommTimeouts);
+    }
 }
 
-void TBComPort::SetDTR(bool State) {
-    if (!comm::EscapeCommFunction(FHandle, State ? comm::SETDTR : comm::CLRDTR))
-        RaiseComError(12);
+void TBComPort::SetDTR(bool state) {
+    if (!comm::EscapeCommFunction(handle_, state ? comm::SETDTR : comm::CLRDTR)) {
+        RaiseComError(ComMessage::EscapeCommFunction);
+    }
 }
 
-void TBComPort::SetRTS(bool State) {
-    if (!comm::EscapeCommFunction(FHandle, State ? comm::SETRTS : comm::CLRRTS))
-        RaiseComError(12);
+void TBComPort::SetRTS(bool state) {
+    if (!comm::EscapeCommFunction(handle_, state ? comm::SETRTS : comm::CLRRTS)) {
+        RaiseComError(ComMessage::EscapeCommFunction);
+    }
 }
 
 void TBComPort::AbortTransfers() {
-    if (!comm::PurgeComm(FHandle, comm::PURGE_TXABORT | comm::PURGE_RXABORT))
-        RaiseComError(6);
+    if (!comm::PurgeComm(handle_, comm::PURGE_TXABORT | comm::PURGE_RXABORT)) {
+        RaiseComError(ComMessage::PurgeComm);
+    }
 }
 
-void TBComPort::SetBaudRate(TBaudRate Value) {
-    if (Value == FBaudRate)
-        return;
-    FBaudRate = Value;
-    ApplyLineSettings();
+void TBComPort::SetBaudRate(TBaudRate value) {
+    if (base::Change(baudRate_, value)) {
+        ApplyLineSettings();
+    }
 }
 
-void TBComPort::SetByteSize(TByteSize Value) {
-    if (Value == FByteSize)
-        return;
-    FByteSize = Value;
-    ApplyLineSettings();
+void TBComPort::SetByteSize(TByteSize value) {
+    if (base::Change(byteSize_, value)) {
+        ApplyLineSettings();
+    }
 }
 
-void TBComPort::SetParity(TParity Value) {
-    if (Value == FParity)
-        return;
-    FParity = Value;
-    ApplyLineSettings();
+void TBComPort::SetParity(TParity value) {
+    if (base::Change(parity_, value)) {
+        ApplyLineSettings();
+    }
 }
 
-void TBComPort::SetStopBits(TStopBits Value) {
-    if (Value == FStopBits)
-        return;
-    FStopBits = Value;
-    ApplyLineSettings();
+void TBComPort::SetStopBits(TStopBits value) {
+    if (base::Change(stopBits_, value)) {
+        ApplyLineSettings();
+    }
 }
 
-void TBComPort::SetInBufSize(int Value) {
-    if (Value == FInBufSize)
-        return;
-    FInBufSize = Value;
-    if (FInBufSize > 0 && FInBufSize % 2 != 0)
-        --FInBufSize;
-    ApplyBufferSizes();
+// The change is judged on the value given, before it is lowered to even.
+void TBComPort::SetInBufSize(int value) {
+    if (base::Change(inBufSize_, value)) {
+        inBufSize_ = EvenBufferSize(inBufSize_);
+        ApplyBufferSizes();
+    }
 }
 
-void TBComPort::SetOutBufSize(int Value) {
-    if (Value == FOutBufSize)
-        return;
-    FOutBufSize = Value;
-    if (FOutBufSize > 0 && FOutBufSize % 2 != 0)
-        --FOutBufSize;
-    ApplyBufferSizes();
+void TBComPort::SetOutBufSize(int value) {
+    if (base::Change(outBufSize_, value)) {
+        outBufSize_ = EvenBufferSize(outBufSize_);
+        ApplyBufferSizes();
+    }
 }
 
-void TBComPort::SetPort(const QString& Value) {
-    if (FConnected)
-        RaiseComError(13);
-    if (Value == FPort)
-        return;
-    FPort = Value;
+// Refused while open, also for the name the port has.
+void TBComPort::SetPort(const QString& value) {
+    if (connected_) {
+        RaiseComError(ComMessage::PropertyWhileOpen);
+    }
+    port_ = value;
 }
 
-void TBComPort::SetSyncMethod(TSyncMethod Value) {
-    if (Value == FSyncMethod)
-        return;
-    if (FConnected)
-        RaiseComError(13);
-    FSyncMethod = Value;
+// The method the port has is accepted while open; only a change is refused.
+void TBComPort::SetSyncMethod(TSyncMethod value) {
+    if (value != syncMethod_ && connected_) {
+        RaiseComError(ComMessage::PropertyWhileOpen);
+    }
+    syncMethod_ = value;
 }
 
-void TBComPort::SetTimeouts(const TComTimeouts& Value) {
-    Value.AssignTo(FTimeouts);
+void TBComPort::SetTimeouts(const TComTimeouts& value) {
+    value.AssignTo(timeouts_);
     ApplyTimeouts();
 }
 
 // --- Data transfer --------------------------------------------------------------------------
 
-int TBComPort::WriteAsync(const void* Buffer, int Count, PPortOperation& Op) {
-    if (!Op)
-        RaiseComError(5);
-    PreparePortOperation(pkWrite, Buffer, Count, Op);
+int TBComPort::WriteAsync(const void* buffer, int count, PPortOperation& op) {
+    if (!op) {
+        RaiseComError(ComMessage::InvalidAsync);
+    }
+    PreparePortOperation(pkWrite, buffer, count, op);
     comm::DWORD written = 0;
-    if (comm::WriteFile(FHandle, Op->Data.get(), comm::DWORD(Op->Size), &written, &Op->Overlapped))
+    if (comm::WriteFile(handle_, op->Data.get(), comm::DWORD(op->Size), &written,
+                        &op->Overlapped)) {
         return int(written);
-    if (comm::GetLastError() == comm::ERROR_IO_PENDING)
+    }
+    if (comm::GetLastError() == comm::ERROR_IO_PENDING) {
         return int(written);
-    RaiseComError(3);
+    }
+    RaiseComError(ComMessage::WriteError);
 }
 
-int TBComPort::WriteStrAsync(const std::string& Str, PPortOperation& Op) {
-    if (Str.empty())
+int TBComPort::WriteStrAsync(const std::string& str, PPortOperation& op) {
+    if (str.empty()) {
         return 0;
-    return WriteAsync(Str.data(), int(Str.size()), Op);
+    }
+    return WriteAsync(str.data(), int(str.size()), op);
 }
 
-int TBComPort::WaitForAsync(PPortOperation& Op) {
-    if (!Op)
-        RaiseComError(5);
+int TBComPort::WaitForAsync(PPortOperation& op) {
+    if (!op) {
+        RaiseComError(ComMessage::InvalidAsync);
+    }
     comm::DWORD transferred = 0;
-    if (comm::WaitForSingleObject(Op->Overlapped.hEvent, comm::INFINITE) != comm::WAIT_OBJECT_0 ||
-        !comm::GetOverlappedResult(FHandle, &Op->Overlapped, &transferred, false))
-        RaiseComError(Op->Kind == pkRead ? 4 : 3);
+    if (comm::WaitForSingleObject(op->Overlapped.hEvent, comm::INFINITE) != comm::WAIT_OBJECT_0 ||
+        !comm::GetOverlappedResult(handle_, &op->Overlapped, &transferred, false)) {
+        RaiseComError(op->Kind == pkRead ? ComMessage::ReadError : ComMessage::WriteError);
+    }
     return int(transferred);
 }
 
-int TBComPort::WriteStr(const std::string& Str) {
+int TBComPort::WriteStr(const std::string& str) {
     PPortOperation op;
     NewPortOperation(op);
     try {
-        WriteStrAsync(Str, op);
+        WriteStrAsync(str, op);
         const int written = WaitForAsync(op);
         FreePortOperation(op);
         return written;
@@ -306,24 +348,30 @@ int TBComPort::WriteStr(const std::string& Str) {
 int TBComPort::InputCount() {
     comm::DWORD errors = 0;
     comm::COMSTAT status{};
-    if (!comm::ClearCommError(FHandle, &errors, &status))
-        RaiseComError(10);
+    if (!comm::ClearCommError(handle_, &errors, &status)) {
+        RaiseComError(ComMessage::ClearCommError);
+    }
     return int(status.cbInQue);
 }
 
 TLineSignals TBComPort::LineSignals() {
     comm::DWORD status = 0;
-    if (!comm::GetCommModemStatus(FHandle, &status))
-        RaiseComError(11);
+    if (!comm::GetCommModemStatus(handle_, &status)) {
+        RaiseComError(ComMessage::GetCommModemStatus);
+    }
     TLineSignals lines;
-    if ((status & comm::MS_CTS_ON) != 0)
+    if ((status & comm::MS_CTS_ON) != 0) {
         lines.Include(lsCTS);
-    if ((status & comm::MS_DSR_ON) != 0)
+    }
+    if ((status & comm::MS_DSR_ON) != 0) {
         lines.Include(lsDSR);
-    if ((status & comm::MS_RING_ON) != 0)
+    }
+    if ((status & comm::MS_RING_ON) != 0) {
         lines.Include(lsRing);
-    if ((status & comm::MS_RLSD_ON) != 0)
+    }
+    if ((status & comm::MS_RLSD_ON) != 0) {
         lines.Include(lsRLSD);
+    }
     return lines;
 }
 
@@ -347,95 +395,116 @@ constexpr ErrorFlag ErrorFlags[8] = {
 
 void TBComPort::DoRxChar() {
     const int count = InputCount();
-    if (count > 0 && OnRxChar)
+    if (count > 0 && OnRxChar) {
         OnRxChar(this, count);
+    }
 }
 
 void TBComPort::DoTxEmpty() {
-    if (OnTxEmpty)
+    if (OnTxEmpty) {
         OnTxEmpty(this);
+    }
 }
 
 void TBComPort::DoRing() {
-    if (OnRing)
+    if (OnRing) {
         OnRing(this);
+    }
 }
 
 void TBComPort::DoCTSChange() {
-    if (OnCTSChange)
+    if (OnCTSChange) {
         OnCTSChange(this, LineSignals().Contains(lsCTS));
+    }
 }
 
 void TBComPort::DoDSRChange() {
-    if (OnDSRChange)
+    if (OnDSRChange) {
         OnDSRChange(this, LineSignals().Contains(lsDSR));
+    }
 }
 
 void TBComPort::DoRLSDChange() {
-    if (OnRLSDChange)
+    if (OnRLSDChange) {
         OnRLSDChange(this, LineSignals().Contains(lsRLSD));
+    }
 }
 
 void TBComPort::DoError() {
     comm::DWORD flags = 0;
     comm::COMSTAT status{};
-    if (!comm::ClearCommError(FHandle, &flags, &status))
-        RaiseComError(10);
+    if (!comm::ClearCommError(handle_, &flags, &status)) {
+        RaiseComError(ComMessage::ClearCommError);
+    }
     TComErrors errors;
     for (const ErrorFlag& entry : ErrorFlags) {
-        if ((flags & entry.flag) == 0)
+        if ((flags & entry.flag) == 0) {
             continue;
-        if (entry.error == ceRxParity && FParity == paNone)
+        }
+        if (entry.error == ceRxParity && parity_ == paNone) {
             continue;
+        }
         errors.Include(entry.error);
     }
-    if (!errors.Empty() && OnError)
+    if (!errors.Empty() && OnError) {
         OnError(this, errors);
+    }
 }
 
 void TBComPort::DoRx80Full() {
-    if (OnRx80Full)
+    if (OnRx80Full) {
         OnRx80Full(this);
+    }
 }
 
-void TBComPort::NotifyWindowProc(ui::TMessage& Message) {
-    if (Message.Msg != WM_PORTEVENT) {
-        Message.Result =
-            ui::DefWindowProc(FNotifyWindow.get(), Message.Msg, Message.WParam, Message.LParam);
+void TBComPort::DoEvent(TWatchEvent event) {
+    switch (event) {
+    case weRxChar:
+        DoRxChar();
+        break;
+    case weTxEmpty:
+        DoTxEmpty();
+        break;
+    case weRing:
+        DoRing();
+        break;
+    case weCTS:
+        DoCTSChange();
+        break;
+    case weDSR:
+        DoDSRChange();
+        break;
+    case weRLSD:
+        DoRLSDChange();
+        break;
+    case weError:
+        DoError();
+        break;
+    case weRx80Full:
+        DoRx80Full();
+        break;
+    }
+}
+
+void TBComPort::NotifyWindowProc(ui::TMessage& message) {
+    if (message.Msg != WM_PORTEVENT) {
+        message.Result =
+            ui::DefWindowProc(notifyWindow_.get(), message.Msg, message.WParam, message.LParam);
         return;
     }
     try {
-        if (ui::InSendMessage())
+        if (ui::InSendMessage()) {
             ui::ReplyMessage(0);
-        if (!FConnected)
+        }
+        if (!connected_) {
             return;
-        switch (Message.WParam) {
-        case comm::EV_RXCHAR:
-            DoRxChar();
-            break;
-        case comm::EV_TXEMPTY:
-            DoTxEmpty();
-            break;
-        case comm::EV_CTS:
-            DoCTSChange();
-            break;
-        case comm::EV_DSR:
-            DoDSRChange();
-            break;
-        case comm::EV_RLSD:
-            DoRLSDChange();
-            break;
-        case comm::EV_ERR:
-            DoError();
-            break;
-        case comm::EV_RING:
-            DoRing();
-            break;
-        case comm::EV_RX80FULL:
-            DoRx80Full();
-            break;
-        default:
-            break;
+        }
+        // The first parameter is one event's system value; any other value does nothing.
+        for (unsigned e = 0; e < std::size(WatchEventMasks); ++e) {
+            if (message.WParam == WatchEventMasks[e]) {
+                DoEvent(TWatchEvent(e));
+                break;
+            }
         }
     } catch (...) {
         ui::ShowCurrentException();

@@ -2,7 +2,7 @@
 
 // The serial port component: TBComPort owns one serial port, its settings, its data transfer
 // and, while open, a thread that watches the line (ComThread.h). Every failure is raised as
-// EComPort with one of the fixed texts of ComErrorMessages.
+// EComPort with one of the fixed texts of ComErrorMessages, named by ComMessage.
 //
 // Ports are named as the port list gives them ("ttyUSB0"); the device opened is
 // comm::DevicePath(Port()), i.e. the name in the device directory ("/dev" unless set with
@@ -20,11 +20,11 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 
 class TComThread;
-struct TPortOperation;
 
 enum TBaudRate : std::uint8_t {
     br110,
@@ -84,13 +84,31 @@ using TLineSignals = TSet<TLineSignal>;
 
 using TThreadPriority = ui::TThreadPriority;
 
-// Event handlers; Sender is the component.
-using TNotifyEvent = std::function<void(QObject* Sender)>;
-using TComSignalEvent = std::function<void(QObject* Sender, bool State)>;
-using TComErrorEvent = std::function<void(QObject* Sender, TComErrors Errors)>;
-using TRxCharEvent = std::function<void(QObject* Sender, int Count)>;
+// Event handlers; the first argument is the component.
+using TNotifyEvent = std::function<void(QObject* sender)>;
+using TComSignalEvent = std::function<void(QObject* sender, bool state)>;
+using TComErrorEvent = std::function<void(QObject* sender, TComErrors errors)>;
+using TRxCharEvent = std::function<void(QObject* sender, int count)>;
 
-// The component's messages, numbered 1 … 14 in this order.
+// The component's messages, named after their texts, in the order of ComErrorMessages
+// (numbers 1 … 14).
+enum class ComMessage : std::uint8_t {
+    NoSuchPort = 1,
+    PortBusy,
+    WriteError,
+    ReadError,
+    InvalidAsync,
+    PurgeComm,
+    SetCommState,
+    SetCommTimeouts,
+    SetupComm,
+    ClearCommError,
+    GetCommModemStatus,
+    EscapeCommFunction,
+    PropertyWhileOpen,
+    RegistryError,
+};
+
 inline constexpr const char* ComErrorMessages[14] = {
     "Попытка открыть несуществующий COM-порт",
     "Порт занят другой программой",
@@ -107,14 +125,16 @@ inline constexpr const char* ComErrorMessages[14] = {
     "Нельзя менять свойство, пока порт открыт",
     "Ошибка обращения к системному реестру",
 };
+static_assert(std::size(ComErrorMessages) == std::size_t(ComMessage::RegistryError));
+
+inline constexpr const char* ComMessageText(ComMessage message) {
+    return ComErrorMessages[std::size_t(message) - 1];
+}
 
 class EComPort : public Exception {
 public:
     using Exception::Exception;
 };
-
-// Raises EComPort with message number 1 … 14.
-[[noreturn]] void RaiseComError(int number);
 
 class TBComPort;
 
@@ -125,56 +145,40 @@ public:
     TComTimeouts(const TComTimeouts&) = delete;
     TComTimeouts& operator=(const TComTimeouts&) = delete;
 
-    // Copies the five values into Dest directly (its setters are not run).
-    void AssignTo(TComTimeouts& Dest) const;
+    // Copies the five values into dest directly (its setters are not run).
+    void AssignTo(TComTimeouts& dest) const;
 
-    int ReadInterval() const { return FReadInterval; }
-    int ReadTotalMultiplier() const { return FReadTotalMultiplier; }
-    int ReadTotalConstant() const { return FReadTotalConstant; }
-    int WriteTotalMultiplier() const { return FWriteTotalMultiplier; }
-    int WriteTotalConstant() const { return FWriteTotalConstant; }
+    int ReadInterval() const { return readInterval_; }
+    int ReadTotalMultiplier() const { return readTotalMultiplier_; }
+    int ReadTotalConstant() const { return readTotalConstant_; }
+    int WriteTotalMultiplier() const { return writeTotalMultiplier_; }
+    int WriteTotalConstant() const { return writeTotalConstant_; }
     // Each stores a new value and has the owning component re-apply its time-outs.
-    void SetReadInterval(int Value);
-    void SetReadTotalMultiplier(int Value);
-    void SetReadTotalConstant(int Value);
-    void SetWriteTotalMultiplier(int Value);
-    void SetWriteTotalConstant(int Value);
+    void SetReadInterval(int value);
+    void SetReadTotalMultiplier(int value);
+    void SetReadTotalConstant(int value);
+    void SetWriteTotalMultiplier(int value);
+    void SetWriteTotalConstant(int value);
 
 private:
     friend class TBComPort;
     void Changed();
 
-    TBComPort* FComPort = nullptr;
-    int FReadInterval = -1;
-    int FReadTotalMultiplier = 0;
-    int FReadTotalConstant = 0;
-    int FWriteTotalMultiplier = 100;
-    int FWriteTotalConstant = 1000;
+    TBComPort* comPort_ = nullptr;
+    int readInterval_ = -1;
+    int readTotalMultiplier_ = 0;
+    int readTotalConstant_ = 0;
+    int writeTotalMultiplier_ = 100;
+    int writeTotalConstant_ = 1000;
 };
 
-// One overlapped operation (PortOperation.cpp). The operation reference is a
-// PPortOperation; an empty one is "no record".
-enum TPortOperationKind : std::uint8_t { pkWrite, pkRead };
-
-struct TPortOperation {
-    comm::OVERLAPPED Overlapped;
-    TPortOperationKind Kind = pkWrite;
-    std::unique_ptr<std::uint8_t[]> Data;
-    int Size = 0;
-    ~TPortOperation();
-};
+// The record of one overlapped operation (serial/PortOperation.h). The operation reference is
+// a PPortOperation; an empty one is "no record".
+struct TPortOperation;
 using PPortOperation = std::unique_ptr<TPortOperation>;
 
-// A record with its own manual-reset event, created signalled, no data.
-void NewPortOperation(PPortOperation& Op);
-// Sets the kind and replaces the record's copy of the bytes.
-void PreparePortOperation(TPortOperationKind Kind, const void* Buffer, int Count,
-                          PPortOperation& Op);
-// Closes the record's event, frees it and empties the reference.
-void FreePortOperation(PPortOperation& Op);
-
 // Bytes as they go on the line: the text in Windows-1251 (characters it lacks become '?').
-std::string ToWindows1251(const QString& Text);
+std::string ToWindows1251(const QString& text);
 
 // Threads. The component belongs to the thread that opens it (the owner). While the port is
 // open, one other thread may write (WriteStr, or WriteAsync and WaitForAsync on records of its
@@ -186,80 +190,57 @@ std::string ToWindows1251(const QString& Text);
 // writer must have ended before. The device calls underneath are safe between threads.
 class TBComPort : public QObject {
 public:
-    explicit TBComPort(QObject* AOwner = nullptr);
+    explicit TBComPort(QObject* owner = nullptr);
     ~TBComPort() override;
 
     bool Open();
     bool Close();
-    bool Connected() const { return FConnected; }
+    bool Connected() const { return connected_; }
 
-    // The device handle; comm::INVALID_HANDLE_VALUE while closed.
-    comm::HANDLE Handle() const { return FHandle; }
-    TComThread* EventThread() const { return FEventThread.get(); }
-    ui::HWND NotifyWindow() const { return FNotifyWindow.get(); }
-
-    TBaudRate BaudRate() const { return FBaudRate; }
-    void SetBaudRate(TBaudRate Value);
-    TByteSize ByteSize() const { return FByteSize; }
-    void SetByteSize(TByteSize Value);
-    TParity Parity() const { return FParity; }
-    void SetParity(TParity Value);
-    TStopBits StopBits() const { return FStopBits; }
-    void SetStopBits(TStopBits Value);
-    int InBufSize() const { return FInBufSize; }
-    void SetInBufSize(int Value);
-    int OutBufSize() const { return FOutBufSize; }
-    void SetOutBufSize(int Value);
-    QString Port() const { return FPort; }
-    void SetPort(const QString& Value);
-    TSyncMethod SyncMethod() const { return FSyncMethod; }
-    void SetSyncMethod(TSyncMethod Value);
-    TComTimeouts& Timeouts() { return FTimeouts; }
-    const TComTimeouts& Timeouts() const { return FTimeouts; }
+    TBaudRate BaudRate() const { return baudRate_; }
+    void SetBaudRate(TBaudRate value);
+    TByteSize ByteSize() const { return byteSize_; }
+    void SetByteSize(TByteSize value);
+    TParity Parity() const { return parity_; }
+    void SetParity(TParity value);
+    TStopBits StopBits() const { return stopBits_; }
+    void SetStopBits(TStopBits value);
+    int InBufSize() const { return inBufSize_; }
+    void SetInBufSize(int value);
+    int OutBufSize() const { return outBufSize_; }
+    void SetOutBufSize(int value);
+    QString Port() const { return port_; }
+    void SetPort(const QString& value);
+    TSyncMethod SyncMethod() const { return syncMethod_; }
+    void SetSyncMethod(TSyncMethod value);
+    TComTimeouts& Timeouts() { return timeouts_; }
+    const TComTimeouts& Timeouts() const { return timeouts_; }
     // Copies the five values and re-applies them, also when they are equal.
-    void SetTimeouts(const TComTimeouts& Value);
+    void SetTimeouts(const TComTimeouts& value);
     // Read only when the port opens.
-    TThreadPriority EventThreadPriority() const { return FEventThreadPriority; }
-    void SetEventThreadPriority(TThreadPriority Value) { FEventThreadPriority = Value; }
-    TWatchEvents WatchEvents() const { return FWatchEvents; }
-    void SetWatchEvents(TWatchEvents Value) { FWatchEvents = Value; }
+    TThreadPriority EventThreadPriority() const { return eventThreadPriority_; }
+    void SetEventThreadPriority(TThreadPriority value) { eventThreadPriority_ = value; }
+    TWatchEvents WatchEvents() const { return watchEvents_; }
+    void SetWatchEvents(TWatchEvents value) { watchEvents_ = value; }
+    // The hidden window of smWindowSync; null unless open with that method.
+    ui::HWND NotifyWindow() const { return notifyWindow_.get(); }
 
-    void SetDTR(bool State);
-    void SetRTS(bool State);
+    void SetDTR(bool state);
+    void SetRTS(bool state);
     void AbortTransfers();
-
-    // Steps of Open and of the setters.
-    void OpenDevice();
-    void CloseDevice();
-    void ApplySettings();
-    void ApplyBufferSizes();
-    void ApplyLineSettings();
-    void ApplyTimeouts();
 
     // Data transfer. WriteAsync and WriteStrAsync start a write and return the count written at
     // once (0 when it goes on in the background); WaitForAsync waits for its end and returns
     // the bytes transferred. WriteStr writes and waits; its string is the bytes that go on the
     // line (8-bit, no terminator). The QString form sends the text in Windows-1251.
-    int WriteAsync(const void* Buffer, int Count, PPortOperation& Op);
-    int WriteStrAsync(const std::string& Str, PPortOperation& Op);
-    int WaitForAsync(PPortOperation& Op);
-    int WriteStr(const std::string& Str);
-    int WriteStr(const QString& Str) { return WriteStr(ToWindows1251(Str)); }
-    int WriteStr(const char* Str) { return WriteStr(std::string(Str)); }
+    int WriteAsync(const void* buffer, int count, PPortOperation& op);
+    int WriteStrAsync(const std::string& str, PPortOperation& op);
+    int WaitForAsync(PPortOperation& op);
+    int WriteStr(const std::string& str);
+    int WriteStr(const QString& str) { return WriteStr(ToWindows1251(str)); }
+    int WriteStr(const char* str) { return WriteStr(std::string(str)); }
     int InputCount();
     TLineSignals LineSignals();
-
-    // Event firing, called by the event thread's dispatch.
-    void DoRxChar();
-    void DoTxEmpty();
-    void DoRing();
-    void DoCTSChange();
-    void DoDSRChange();
-    void DoRLSDChange();
-    void DoError();
-    void DoRx80Full();
-    // Window procedure of NotifyWindow.
-    void NotifyWindowProc(ui::TMessage& Message);
 
     TComSignalEvent OnCTSChange;
     TComSignalEvent OnDSRChange;
@@ -271,24 +252,57 @@ public:
     TNotifyEvent OnTxEmpty;
 
 private:
-    TBaudRate FBaudRate = br9600;
-    TByteSize FByteSize = bs8;
-    bool FConnected = false;
-    TThreadPriority FEventThreadPriority = ui::tpNormal;
-    TWatchEvents FWatchEvents = AllWatchEvents;
-    std::unique_ptr<TComThread> FEventThread;
-    comm::HANDLE FHandle = comm::INVALID_HANDLE_VALUE;
-    int FInBufSize = 2048;
-    int FOutBufSize = 2048;
-    TParity FParity = paNone;
-    QString FPort = QStringLiteral("COM2");
-    TStopBits FStopBits = sb1;
-    TSyncMethod FSyncMethod = smThreadSync;
-    TComTimeouts FTimeouts;
-    std::unique_ptr<ui::TNotifyWindow> FNotifyWindow;
+    // The event thread reads the device handle and runs the event steps; the time-outs
+    // re-apply themselves; the tests look at the handle and the thread.
+    friend class TComThread;
+    friend class TComTimeouts;
+    friend struct TBComPortTestAccess;
+
+    // The device handle; comm::INVALID_HANDLE_VALUE while closed.
+    comm::HANDLE Handle() const { return handle_; }
+    TComThread* EventThread() const { return eventThread_.get(); }
+
+    // Steps of Open and of the setters.
+    void OpenDevice();
+    void CloseDevice();
+    void ApplySettings();
+    void ApplyBufferSizes();
+    void ApplyLineSettings();
+    void ApplyTimeouts();
+
+    // Event steps: each fires its event.
+    void DoRxChar();
+    void DoTxEmpty();
+    void DoRing();
+    void DoCTSChange();
+    void DoDSRChange();
+    void DoRLSDChange();
+    void DoError();
+    void DoRx80Full();
+    // Runs the step of one event.
+    void DoEvent(TWatchEvent event);
+    // Window procedure of NotifyWindow.
+    void NotifyWindowProc(ui::TMessage& message);
+
+    TBaudRate baudRate_ = br9600;
+    TByteSize byteSize_ = bs8;
+    bool connected_ = false;
+    TThreadPriority eventThreadPriority_ = ui::tpNormal;
+    TWatchEvents watchEvents_ = AllWatchEvents;
+    std::unique_ptr<TComThread> eventThread_;
+    comm::HANDLE handle_ = comm::INVALID_HANDLE_VALUE;
+    int inBufSize_ = 2048;
+    int outBufSize_ = 2048;
+    TParity parity_ = paNone;
+    QString port_ = QStringLiteral("COM2");
+    TStopBits stopBits_ = sb1;
+    TSyncMethod syncMethod_ = smThreadSync;
+    TComTimeouts timeouts_;
+    std::unique_ptr<ui::TNotifyWindow> notifyWindow_;
 };
 
-// Fills Strings with the names of the machine's serial ports, sorted case-insensitively in
+// Fills strings with the names of the machine's serial ports, sorted case-insensitively in
 // the user's locale (not numerically: ttyS10 before ttyS2), duplicates kept. The old content
-// is replaced only on success; a port source that cannot be read raises message 14.
-void ListComPorts(QStringList& Strings);
+// is replaced only on success; a port source that cannot be read raises
+// ComMessage::RegistryError.
+void ListComPorts(QStringList& strings);

@@ -8,30 +8,34 @@ constexpr TWatchEvent DispatchOrder[8] = {weError, weRxChar, weTxEmpty, weRing,
 
 } // namespace
 
-comm::DWORD EventsToMask(TWatchEvents Events) {
+comm::DWORD EventsToMask(TWatchEvents events) {
     comm::DWORD mask = 0;
-    for (unsigned e = 0; e < 8; ++e)
-        if (Events.Contains(TWatchEvent(e)))
+    for (unsigned e = 0; e < 8; ++e) {
+        if (events.Contains(TWatchEvent(e))) {
             mask |= WatchEventMasks[e];
+        }
+    }
     return mask;
 }
 
-TWatchEvents MaskToEvents(comm::DWORD Mask) {
+TWatchEvents MaskToEvents(comm::DWORD mask) {
     TWatchEvents events;
-    for (unsigned e = 0; e < 8; ++e)
-        if ((Mask & WatchEventMasks[e]) != 0)
+    for (unsigned e = 0; e < 8; ++e) {
+        if ((mask & WatchEventMasks[e]) != 0) {
             events.Include(TWatchEvent(e));
+        }
+    }
     return events;
 }
 
-TComThread::TComThread(TBComPort* AComPort) : ui::TThread(true), FComPort(AComPort) {
-    FStopEvent = comm::CreateEventA(nullptr, true, false, nullptr);
-    SetPriority(FComPort->EventThreadPriority());
-    comm::SetCommMask(FComPort->Handle(), EventsToMask(FComPort->WatchEvents()));
+TComThread::TComThread(TBComPort* comPort) : ui::TThread(true), comPort_(comPort) {
+    stopEvent_ = comm::CreateEventA(nullptr, true, false, nullptr);
+    SetPriority(comPort_->EventThreadPriority());
+    comm::SetCommMask(comPort_->Handle(), EventsToMask(comPort_->WatchEvents()));
     try {
         Start();
     } catch (...) {
-        comm::CloseHandle(FStopEvent);
+        comm::CloseHandle(stopEvent_);
         throw;
     }
 }
@@ -42,16 +46,16 @@ TComThread::~TComThread() {
 }
 
 void TComThread::SignalStop() {
-    comm::SetEvent(FStopEvent);
+    comm::SetEvent(stopEvent_);
     comm::Sleep(0);
 }
 
 void TComThread::Execute() {
-    const comm::HANDLE device = FComPort->Handle();
+    const comm::HANDLE device = comPort_->Handle();
     comm::OVERLAPPED overlapped;
     comm::DWORD mask = 0;
     overlapped.hEvent = comm::CreateEventA(nullptr, true, true, nullptr);
-    const comm::HANDLE handles[2] = {FStopEvent, overlapped.hEvent};
+    const comm::HANDLE handles[2] = {stopEvent_, overlapped.hEvent};
 
     // The exit steps also run when an error from a dispatch ends the thread: clearing the mask
     // ends the pending device wait, which must not outlive its record.
@@ -63,18 +67,20 @@ void TComThread::Execute() {
             comm::CloseHandle(wait);
             comm::CloseHandle(stop);
         }
-    } exit{device, overlapped.hEvent, FStopEvent};
+    } exit{device, overlapped.hEvent, stopEvent_};
 
     for (;;) {
         comm::WaitCommEvent(device, &mask, &overlapped);
         const comm::DWORD r = comm::WaitForMultipleObjects(2, handles, false, comm::INFINITE);
-        if (r != comm::WAIT_OBJECT_0 + 1)
+        if (r != comm::WAIT_OBJECT_0 + 1) {
             break;
+        }
         comm::DWORD transferred = 0;
-        if (!comm::GetOverlappedResult(device, &overlapped, &transferred, false))
+        if (!comm::GetOverlappedResult(device, &overlapped, &transferred, false)) {
             continue;
-        FPendingEvents = MaskToEvents(mask);
-        switch (FComPort->SyncMethod()) {
+        }
+        pendingEvents_ = MaskToEvents(mask);
+        switch (comPort_->SyncMethod()) {
         case smThreadSync:
             Synchronize([this] { DispatchEvents(); });
             break;
@@ -90,39 +96,16 @@ void TComThread::Execute() {
 
 void TComThread::DispatchEvents() {
     for (TWatchEvent e : DispatchOrder) {
-        if (!FPendingEvents.Contains(e))
-            continue;
-        switch (e) {
-        case weError:
-            FComPort->DoError();
-            break;
-        case weRxChar:
-            FComPort->DoRxChar();
-            break;
-        case weTxEmpty:
-            FComPort->DoTxEmpty();
-            break;
-        case weRing:
-            FComPort->DoRing();
-            break;
-        case weCTS:
-            FComPort->DoCTSChange();
-            break;
-        case weDSR:
-            FComPort->DoDSRChange();
-            break;
-        case weRLSD:
-            FComPort->DoRLSDChange();
-            break;
-        case weRx80Full:
-            FComPort->DoRx80Full();
-            break;
+        if (pendingEvents_.Contains(e)) {
+            comPort_->DoEvent(e);
         }
     }
 }
 
 void TComThread::SendEventMessages() {
-    for (TWatchEvent e : DispatchOrder)
-        if (FPendingEvents.Contains(e))
-            ui::SendMessage(FComPort->NotifyWindow(), WM_PORTEVENT, WatchEventMasks[e], 0);
+    for (TWatchEvent e : DispatchOrder) {
+        if (pendingEvents_.Contains(e)) {
+            ui::SendMessage(comPort_->NotifyWindow(), WM_PORTEVENT, WatchEventMasks[e], 0);
+        }
+    }
 }

@@ -19,30 +19,28 @@ inline constexpr comm::DWORD WatchEventMasks[8] = {
     comm::EV_DSR,    comm::EV_RLSD,    comm::EV_ERR,  comm::EV_RX80FULL,
 };
 
-comm::DWORD EventsToMask(TWatchEvents Events);
+comm::DWORD EventsToMask(TWatchEvents events);
 // Mask bits outside the table are dropped.
-TWatchEvents MaskToEvents(comm::DWORD Mask);
+TWatchEvents MaskToEvents(comm::DWORD mask);
 
 class TComThread : public ui::TThread {
 public:
     // Created suspended; takes the component's EventThreadPriority, sets the event mask from
     // its WatchEvents, then starts.
-    explicit TComThread(TBComPort* AComPort);
+    explicit TComThread(TBComPort* comPort);
     // Signals the stop and waits for the end (serving the thread's pending requests when
     // called on the user-interface thread).
     ~TComThread() override;
-
-    void SignalStop();
-    TWatchEvents PendingEvents() const { return FPendingEvents; }
 
 protected:
     void Execute() override;
 
 private:
+    void SignalStop();
     void DispatchEvents();
     void SendEventMessages();
 
-    TBComPort* FComPort;
-    TWatchEvents FPendingEvents;
-    comm::HANDLE FStopEvent = comm::INVALID_HANDLE_VALUE;
+    TBComPort* comPort_;
+    TWatchEvents pendingEvents_;
+    comm::HANDLE stopEvent_ = comm::INVALID_HANDLE_VALUE;
 };

@@ -1,21 +1,24 @@
 #include "serial/BCPort.h"
 
 #include "platform/ports/PortNames.h"
+#include "serial/BCPortPrivate.h"
 
 #include <algorithm>
 #include <vector>
 
-void ListComPorts(QStringList& Strings) {
+void ListComPorts(QStringList& strings) {
     std::vector<std::string> names;
-    if (!ports::ReadPortNames(names))
-        RaiseComError(14);
+    if (!ports::ReadPortNames(names)) {
+        RaiseComError(ComMessage::RegistryError);
+    }
     QStringList list;
     list.reserve(qsizetype(names.size()));
-    for (const auto& name : names)
+    for (const auto& name : names) {
         list.append(QString::fromStdString(name));
+    }
     // Case-insensitive in the user's locale, character by character: ttyS10 before ttyS2.
     std::sort(list.begin(), list.end(), [](const QString& a, const QString& b) {
         return QString::localeAwareCompare(a.toCaseFolded(), b.toCaseFolded()) < 0;
     });
-    Strings = list;
+    strings = list;
 }

@@ -1,36 +1,40 @@
-#include "serial/BCPort.h"
+#include "serial/PortOperation.h"
 
 #include <cstring>
 
 TPortOperation::~TPortOperation() {
-    if (Overlapped.hEvent != 0)
+    if (Overlapped.hEvent != 0) {
         comm::CloseHandle(Overlapped.hEvent);
+    }
 }
 
-void NewPortOperation(PPortOperation& Op) {
+void NewPortOperation(PPortOperation& op) {
     auto record = std::make_unique<TPortOperation>();
     record->Overlapped.hEvent = comm::CreateEventA(nullptr, true, true, nullptr);
-    Op = std::move(record);
+    op = std::move(record);
 }
 
-void PreparePortOperation(TPortOperationKind Kind, const void* Buffer, int Count,
-                          PPortOperation& Op) {
-    Op->Kind = Kind;
-    Op->Data.reset();
-    Op->Size = 0;
-    const int size = Count > 0 ? Count : 0;
-    Op->Data = std::make_unique<std::uint8_t[]>(std::size_t(size));
-    if (size > 0)
-        std::memcpy(Op->Data.get(), Buffer, std::size_t(size));
-    Op->Size = size;
+void PreparePortOperation(TPortOperationKind kind, const void* buffer, int count,
+                          PPortOperation& op) {
+    op->Kind = kind;
+    op->Data.reset();
+    op->Size = 0;
+    const int size = count > 0 ? count : 0;
+    op->Data = std::make_unique<std::uint8_t[]>(std::size_t(size));
+    if (size > 0) {
+        std::memcpy(op->Data.get(), buffer, std::size_t(size));
+    }
+    op->Size = size;
 }
 
-void FreePortOperation(PPortOperation& Op) {
-    if (!Op)
+void FreePortOperation(PPortOperation& op) {
+    if (!op) {
         return;
-    if (Op->Overlapped.hEvent != 0)
-        comm::CloseHandle(Op->Overlapped.hEvent);
-    Op->Overlapped.hEvent = 0;
-    Op->Data.reset();
-    Op.reset();
+    }
+    if (op->Overlapped.hEvent != 0) {
+        comm::CloseHandle(op->Overlapped.hEvent);
+    }
+    op->Overlapped.hEvent = 0;
+    op->Data.reset();
+    op.reset();
 }

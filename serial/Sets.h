@@ -8,8 +8,9 @@ template <class E> class TSet {
 public:
     constexpr TSet() = default;
     constexpr TSet(std::initializer_list<E> elements) {
-        for (E e : elements)
+        for (E e : elements) {
             bits_ |= Bit(e);
+        }
     }
     static constexpr TSet FromBits(std::uint8_t bits) {
         TSet set;
@@ -22,10 +23,6 @@ public:
     constexpr bool Empty() const { return bits_ == 0; }
     constexpr TSet& Include(E e) {
         bits_ |= Bit(e);
-        return *this;
-    }
-    constexpr TSet& Exclude(E e) {
-        bits_ &= std::uint8_t(~Bit(e));
         return *this;
     }
     friend constexpr bool operator==(TSet a, TSet b) { return a.bits_ == b.bits_; }

@@ -16,22 +16,34 @@ constexpr char16_t Upper[64] = {
 };
 
 char Encode(char16_t c) {
-    if (c < 0x80)
+    if (c < 0x80) {
         return char(c);
-    if (c >= 0x0410 && c <= 0x044F)
+    }
+    if (c >= 0x0410 && c <= 0x044F) {
         return char(0xC0 + (c - 0x0410));
-    for (int i = 0; i < 64; ++i)
-        if (Upper[i] != 0 && Upper[i] == c)
+    }
+    for (int i = 0; i < 64; ++i) {
+        if (Upper[i] != 0 && Upper[i] == c) {
             return char(0x80 + i);
+        }
+    }
     return '?';
 }
 
 } // namespace
 
-std::string ToWindows1251(const QString& Text) {
+std::string ToWindows1251(const QString& text) {
     std::string bytes;
-    bytes.reserve(std::size_t(Text.size()));
-    for (QChar c : Text)
-        bytes.push_back(Encode(c.unicode()));
+    bytes.reserve(std::size_t(text.size()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        // A character beyond the 16-bit range is two code units and one character the code
+        // page lacks: one '?', so that the byte count stays the character count.
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            bytes.push_back('?');
+            ++i;
+            continue;
+        }
+        bytes.push_back(Encode(text[i].unicode()));
+    }
     return bytes;
 }

@@ -1,5 +1,6 @@
 #include "platform/ui/Application.h"
 
+#include "platform/ui/ApplicationPrivate.h"
 #include "platform/ui/Exception.h"
 
 #include <QApplication>
@@ -45,23 +46,26 @@ void SetApplicationTitle(const QString& title) {
 }
 
 QString ErrorBoxText(const QString& message) {
-    if (!message.isEmpty() && message.back().unicode() > u'.')
+    if (!message.isEmpty() && message.back().unicode() > u'.') {
         return message + u'.';
+    }
     return message;
 }
 
 void ShowErrorBox(const QString& message) {
-    if (gBoxOpen)
+    if (gBoxOpen) {
         return;
+    }
     gBoxOpen = true;
     struct Reset {
         ~Reset() { gBoxOpen = false; }
     } reset;
     const QString text = ErrorBoxText(message);
-    if (gPresenter)
+    if (gPresenter) {
         gPresenter(gTitle, text);
-    else
+    } else {
         ShowModalBox(gTitle, text);
+    }
 }
 
 bool ErrorBoxOpen() {

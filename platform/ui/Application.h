@@ -21,7 +21,6 @@ QString ErrorBoxText(const QString& message);
 // The application's error box: modal, OK button, stop icon, captioned with the title.
 // While one box is open a further error is not shown in another box on top of it.
 void ShowErrorBox(const QString& message);
-bool ErrorBoxOpen();
 
 // The message of the exception being handled (call inside a catch block).
 QString CurrentExceptionMessage();
@@ -37,12 +36,12 @@ template <class Handler> void RunHandler(Handler&& handler) {
     }
 }
 
-// Replaces the modal box, e.g. in tests: called with caption and text instead of showing it.
+// Replaces the modal box, in tests and harnesses: called with caption and text instead of
+// showing it.
 using ErrorBoxPresenter = std::function<void(const QString& caption, const QString& text)>;
 void SetErrorBoxPresenter(ErrorBoxPresenter presenter);
 
-// The toolkit's beep; BeepCount() tells how many were given (for tests).
+// The toolkit's beep.
 void Beep();
-int BeepCount();
 
 } // namespace ui

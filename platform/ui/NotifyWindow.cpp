@@ -1,6 +1,6 @@
 #include "platform/ui/NotifyWindow.h"
 
-#include "platform/ui/Synchronize.h"
+#include "platform/ui/SynchronizePrivate.h"
 
 namespace ui {
 
@@ -37,18 +37,21 @@ TNotifyWindow::~TNotifyWindow() {
 }
 
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (window == nullptr)
+    if (window == nullptr) {
         return 0;
+    }
     std::shared_ptr<TNotifyWindow::State> state = window->state_;
     if (IsUIThread()) {
-        if (!state->alive)
+        if (!state->alive) {
             return 0;
+        }
         return Deliver(state->method, message, wParam, lParam, nullptr);
     }
     auto request = std::make_shared<detail::Request>();
     request->work = [state, message, wParam, lParam](detail::Request& self) {
-        if (!state->alive)
+        if (!state->alive) {
             return;
+        }
         detail::Release(self, Deliver(state->method, message, wParam, lParam, &self));
     };
     detail::SendRequest(request);
@@ -60,8 +63,9 @@ bool InSendMessage() {
 }
 
 bool ReplyMessage(LRESULT result) {
-    if (currentSent == nullptr)
+    if (currentSent == nullptr) {
         return false;
+    }
     return detail::Release(*currentSent, result);
 }
 

@@ -35,9 +35,8 @@ public:
     TNotifyWindow(const TNotifyWindow&) = delete;
     TNotifyWindow& operator=(const TNotifyWindow&) = delete;
 
-    struct State;
-
 private:
+    struct State;
     friend LRESULT SendMessage(TNotifyWindow* window, UINT message, WPARAM wParam, LPARAM lParam);
     std::shared_ptr<State> state_;
 };

@@ -1,5 +1,7 @@
 #include "platform/ui/Synchronize.h"
 
+#include "platform/ui/SynchronizePrivate.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
@@ -29,14 +31,31 @@ void Run(const std::shared_ptr<detail::Request>& request) {
         request->work(*request);
     } catch (...) {
         std::lock_guard lock(Pending().mutex);
-        if (!request->released)
+        if (!request->released) {
             request->error = std::current_exception();
+        }
     }
     {
         std::lock_guard lock(Pending().mutex);
         request->released = true;
     }
     Pending().changed.notify_all();
+}
+
+// Runs the requests that other threads are waiting for.
+void CheckSynchronize() {
+    for (;;) {
+        std::shared_ptr<detail::Request> request;
+        {
+            std::lock_guard lock(Pending().mutex);
+            if (Pending().queue.empty()) {
+                return;
+            }
+            request = std::move(Pending().queue.front());
+            Pending().queue.pop_front();
+        }
+        Run(request);
+    }
 }
 
 } // namespace
@@ -62,28 +81,13 @@ void Synchronize(const std::function<void()>& work) {
         std::lock_guard lock(Pending().mutex);
         error = std::move(request->error);
     }
-    if (error)
+    if (error) {
         std::rethrow_exception(error);
+    }
 }
 
 std::uint64_t SynchronizeCalls() {
     return synchronizeCalls;
-}
-
-int CheckSynchronize() {
-    int served = 0;
-    for (;;) {
-        std::shared_ptr<detail::Request> request;
-        {
-            std::lock_guard lock(Pending().mutex);
-            if (Pending().queue.empty())
-                return served;
-            request = std::move(Pending().queue.front());
-            Pending().queue.pop_front();
-        }
-        Run(request);
-        ++served;
-    }
 }
 
 void WaitServing(const std::function<bool()>& done) {
@@ -121,9 +125,10 @@ void SendRequest(const std::shared_ptr<Request>& request) {
         pending.queue.push_back(request);
     }
     pending.changed.notify_all();
-    if (auto* application = QCoreApplication::instance())
+    if (auto* application = QCoreApplication::instance()) {
         QMetaObject::invokeMethod(
             application, [] { CheckSynchronize(); }, Qt::QueuedConnection);
+    }
     std::unique_lock lock(pending.mutex);
     pending.changed.wait(lock, [&] { return request->released; });
 }
@@ -131,8 +136,9 @@ void SendRequest(const std::shared_ptr<Request>& request) {
 bool Release(Request& request, std::intptr_t result) {
     {
         std::lock_guard lock(Pending().mutex);
-        if (request.released)
+        if (request.released) {
             return false;
+        }
         request.result = result;
         request.released = true;
     }

@@ -1,6 +1,7 @@
 #include "platform/ui/TThread.h"
 
 #include "platform/ui/Synchronize.h"
+#include "platform/ui/SynchronizePrivate.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,29 +21,35 @@ void SetCurrentThreadPriority(TThreadPriority priority) {
         rlimit limit{};
         int wanted = kRealTimePriority;
         if (getrlimit(RLIMIT_RTPRIO, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-            limit.rlim_cur > 0)
+            limit.rlim_cur > 0) {
             wanted = std::min<int>(wanted, static_cast<int>(limit.rlim_cur));
+        }
         const sched_param param{std::max(wanted, sched_get_priority_min(SCHED_FIFO))};
-        if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0)
+        if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0) {
             return;
+        }
         // The lowest nice value RLIMIT_NICE allows (20 - limit), if below the present one.
         int lowest = -20;
-        if (getrlimit(RLIMIT_NICE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        if (getrlimit(RLIMIT_NICE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
             lowest = std::max(lowest, 20 - static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 40)));
+        }
         errno = 0;
         const int present = getpriority(PRIO_PROCESS, thread);
-        if (errno == 0 && lowest < present)
+        if (errno == 0 && lowest < present) {
             setpriority(PRIO_PROCESS, thread, lowest);
+        }
         return;
     }
     static const int niceValues[] = {19, 10, 5, 0, -5, -10, -20};
-    if (priority != tpNormal)
+    if (priority != tpNormal) {
         setpriority(PRIO_PROCESS, thread, niceValues[priority]);
+    }
 }
 
 TThread::TThread(bool createSuspended) {
-    if (!createSuspended)
+    if (!createSuspended) {
         Start();
+    }
 }
 
 TThread::~TThread() {
@@ -50,10 +57,13 @@ TThread::~TThread() {
 }
 
 void TThread::Start() {
-    if (started_)
+    if (started_) {
         return;
-    started_ = true;
+    }
+    // Marked started only once the thread exists: a thread that could not be created is never
+    // waited for.
     thread_ = std::thread([this] { Body(); });
+    started_ = true;
 }
 
 void TThread::Body() {
@@ -71,11 +81,13 @@ void TThread::Body() {
 }
 
 void TThread::WaitFor() {
-    if (!started_)
+    if (!started_) {
         return;
+    }
     WaitServing([this] { return finished_; });
-    if (thread_.joinable())
+    if (thread_.joinable()) {
         thread_.join();
+    }
 }
 
 bool TThread::Finished() const {

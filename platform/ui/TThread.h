@@ -46,7 +46,6 @@ public:
     void WaitFor();
     bool Finished() const;
 
-    TThreadPriority Priority() const { return priority_; }
     // Taken when the thread starts (SetCurrentThreadPriority).
     void SetPriority(TThreadPriority priority) { priority_ = priority; }
 
@@ -66,7 +65,7 @@ private:
     std::atomic<bool> terminated_{false};
     TThreadPriority priority_ = tpNormal;
     bool started_ = false;
-    bool finished_ = false; // guarded by the requests' lock (Synchronize.h)
+    bool finished_ = false; // guarded by the requests' lock (SynchronizePrivate.h)
     std::exception_ptr fatal_;
 };
 

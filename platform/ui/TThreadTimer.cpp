@@ -1,5 +1,6 @@
 #include "platform/ui/TThreadTimer.h"
 
+#include "platform/base/Change.h"
 #include "platform/ui/Application.h"
 
 #include <QMetaObject>
@@ -14,11 +15,9 @@ TThreadTimer::~TThreadTimer() {
 }
 
 void TThreadTimer::SetInterval(int milliseconds) {
-    if (milliseconds == interval_)
+    if (!base::Change(interval_, milliseconds) || !enabled_) {
         return;
-    interval_ = milliseconds;
-    if (!enabled_)
-        return;
+    }
     if (interval_ <= 0 || !thread_.joinable()) {
         StopThread();
         StartThread();
@@ -34,18 +33,20 @@ void TThreadTimer::SetInterval(int milliseconds) {
 }
 
 void TThreadTimer::SetEnabled(bool enabled) {
-    if (enabled == enabled_)
+    if (!base::Change(enabled_, enabled)) {
         return;
-    enabled_ = enabled;
-    if (enabled_)
+    }
+    if (enabled_) {
         StartThread();
-    else
+    } else {
         StopThread();
+    }
 }
 
 void TThreadTimer::StartThread() {
-    if (!enabled_ || interval_ <= 0 || thread_.joinable())
+    if (!enabled_ || interval_ <= 0 || thread_.joinable()) {
         return;
+    }
     {
         std::lock_guard lock(mutex_);
         stopping_ = false;
@@ -61,8 +62,9 @@ void TThreadTimer::StartThread() {
 }
 
 void TThreadTimer::StopThread() {
-    if (!thread_.joinable())
+    if (!thread_.joinable()) {
         return;
+    }
     std::unique_lock lock(mutex_);
     stopping_ = true;
     changed_.notify_all();
@@ -92,22 +94,26 @@ void TThreadTimer::Run() {
     std::unique_lock lock(mutex_);
     for (;;) {
         // deadline_ may move (SetInterval) while this waits.
-        while (!stopping_ && Clock::now() < deadline_)
+        while (!stopping_ && Clock::now() < deadline_) {
             changed_.wait_until(lock, deadline_);
-        if (stopping_)
+        }
+        if (stopping_) {
             break;
+        }
         // As a window timer does: the next deadline follows this one, unless that is past
         // already, in which case the period starts again now.
         const Clock::time_point now = Clock::now();
         deadline_ += period_;
-        if (deadline_ < now)
+        if (deadline_ < now) {
             deadline_ = now + period_;
+        }
         ticking_ = true;
         lock.unlock();
         std::exception_ptr failure;
         try {
-            if (OnTimer)
+            if (OnTimer) {
                 OnTimer();
+            }
         } catch (...) {
             failure = std::current_exception();
         }
@@ -127,9 +133,10 @@ void TThreadTimer::Run() {
     lock.unlock();
     changed_.notify_all();
     // The owner joins this thread before the object goes, so `this` outlives the call.
-    if (failed)
+    if (failed) {
         QMetaObject::invokeMethod(
             this, [this] { DeliverFailure(); }, Qt::QueuedConnection);
+    }
 }
 
 void TThreadTimer::DeliverFailure() {
@@ -138,8 +145,9 @@ void TThreadTimer::DeliverFailure() {
         std::lock_guard lock(mutex_);
         failure = std::exchange(failure_, nullptr);
     }
-    if (failure && OnError)
+    if (failure && OnError) {
         RunHandler([&] { OnError(failure); });
+    }
 }
 
 } // namespace ui

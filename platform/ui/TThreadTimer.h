@@ -38,7 +38,6 @@ public:
     void SetEnabled(bool enabled);
     // Taken when the thread starts. tpTimeCritical asks for real-time scheduling where the
     // process is allowed it (SetCurrentThreadPriority).
-    TThreadPriority Priority() const { return priority_; }
     void SetPriority(TThreadPriority priority) { priority_ = priority; }
 
     // The tick, on the timer's thread.

@@ -13,17 +13,15 @@ TTimer::TTimer(QObject* parent) : QObject(parent) {
 }
 
 void TTimer::SetInterval(int milliseconds) {
-    if (milliseconds == interval_)
-        return;
-    interval_ = milliseconds;
-    Restart();
+    if (base::Change(interval_, milliseconds)) {
+        Restart();
+    }
 }
 
 void TTimer::SetEnabled(bool enabled) {
-    if (enabled == enabled_)
-        return;
-    enabled_ = enabled;
-    Restart();
+    if (base::Change(enabled_, enabled)) {
+        Restart();
+    }
 }
 
 void TTimer::SetAligned(bool aligned) {
@@ -53,10 +51,13 @@ void TTimer::Restart() {
 }
 
 void TTimer::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != timerId_)
-        return QObject::timerEvent(event);
-    if (!OnTimer)
+    if (event->timerId() != timerId_) {
+        QObject::timerEvent(event);
         return;
+    }
+    if (!OnTimer) {
+        return;
+    }
     try {
         OnTimer();
     } catch (...) {

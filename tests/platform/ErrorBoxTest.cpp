@@ -1,4 +1,5 @@
 #include "platform/ui/Application.h"
+#include "platform/ui/ApplicationPrivate.h"
 #include "platform/ui/TTimer.h"
 #include "tests/support/ErrorBoxes.h"
 
@@ -6,6 +7,7 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <vector>
 
 using testsupport::ErrorBoxes;
 
@@ -56,6 +58,35 @@ TEST(WindowTimer, ActsOnlyOnRealChangesAndFloorsShortIntervals) {
     EXPECT_EQ(timer.Period(), 100);
 }
 
+TEST(WindowTimer, AssigningTheValuesItHasKeepsThePeriodAndARealChangeRestartsIt) {
+    ui::TTimer timer;
+    timer.SetInterval(400);
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<qint64> ticks;
+    timer.OnTimer = [&] { ticks.push_back(clock.elapsed()); };
+    const auto runUntil = [&](auto done) {
+        while (!done() && clock.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        }
+    };
+    runUntil([&] { return clock.elapsed() >= 200; });
+    timer.SetInterval(400); // the same values: the period started at 0 goes on
+    timer.SetEnabled(true);
+    runUntil([&] { return !ticks.empty(); });
+    ASSERT_EQ(ticks.size(), 1u);
+    EXPECT_LT(ticks[0], 550); // a restart at 200 would tick at 600
+
+    // A real change half-way through the period: it starts again from the change.
+    runUntil([&] { return clock.elapsed() >= ticks[0] + 200; });
+    const qint64 changed = clock.elapsed();
+    timer.SetInterval(450);
+    runUntil([&] { return ticks.size() == 2; });
+    ASSERT_EQ(ticks.size(), 2u);
+    EXPECT_GE(ticks[1] - changed, 440); // without the restart: about 200
+    timer.SetEnabled(false);
+}
+
 TEST(WindowTimer, KeepsRunningAfterItsHandlerRaises) {
     ErrorBoxes::Clear();
     ui::TTimer timer;
@@ -67,16 +98,18 @@ TEST(WindowTimer, KeepsRunningAfterItsHandlerRaises) {
     };
     QElapsedTimer clock;
     clock.start();
-    while (ticks < 3 && clock.elapsed() < 5000)
+    while (ticks < 3 && clock.elapsed() < 5000) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
     EXPECT_GE(ticks, 3);
     EXPECT_EQ(ErrorBoxes::Texts().size(), ticks);
     timer.SetEnabled(false);
     const int stopped = ticks;
     QElapsedTimer idle;
     idle.start();
-    while (idle.elapsed() < 50)
+    while (idle.elapsed() < 50) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
     EXPECT_EQ(ticks, stopped);
 }
 
@@ -97,14 +130,16 @@ TEST(WindowTimer, FailingTimerKeepsTickingWhileItsErrorBoxIsOpenAndBoxesDoNotSta
         const int before = ticks;
         QElapsedTimer open;
         open.start();
-        while (open.elapsed() < 120)
+        while (open.elapsed() < 120) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        }
         ticksWhileOpen += ticks - before;
     });
     QElapsedTimer clock;
     clock.start();
-    while (boxes < 2 && clock.elapsed() < 5000)
+    while (boxes < 2 && clock.elapsed() < 5000) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
     timer.SetEnabled(false);
     ErrorBoxes::Install();
     EXPECT_EQ(boxes, 2);           // one box at a time, a new one after the first closed

@@ -57,8 +57,9 @@ TEST(NotifyWindowTest, SentMessagesWaitForTheReplyWhichMayComeEarly) {
             EXPECT_FALSE(ui::ReplyMessage(8)); // replied already
             // The sender goes on while this procedure still runs.
             const auto deadline = std::chrono::steady_clock::now() + 3s;
-            while (!releasedEarly && std::chrono::steady_clock::now() < deadline)
+            while (!releasedEarly && std::chrono::steady_clock::now() < deadline) {
                 std::this_thread::sleep_for(1ms);
+            }
             procEnded = true;
             return;
         }
@@ -121,15 +122,17 @@ TEST(TThreadTest, TerminateIsSeenByTheBody) {
     std::atomic<int> rounds{0};
     Worker* self = nullptr;
     Worker worker([&] {
-        while (!self->Terminated())
+        while (!self->Terminated()) {
             ++rounds, std::this_thread::sleep_for(1ms);
+        }
     });
     self = &worker;
     worker.SetPriority(ui::tpLower);
     worker.Start();
     // A lower-priority thread on a loaded machine may take a while to get its first round.
-    for (int waited = 0; rounds == 0 && waited < 5000; ++waited)
+    for (int waited = 0; rounds == 0 && waited < 5000; ++waited) {
         std::this_thread::sleep_for(1ms);
+    }
     worker.Terminate();
     worker.WaitFor();
     EXPECT_GT(rounds, 0);

@@ -55,13 +55,15 @@ public:
         released_ = false;
         changed_.wait_for(lock, limit, [this] { return released_; });
         blocked_ = false;
-        if (released_)
+        if (released_) {
             throw std::runtime_error("aborted");
+        }
     }
     void Release() {
         std::lock_guard lock(mutex_);
-        if (blocked_)
+        if (blocked_) {
             released_ = true;
+        }
         changed_.notify_all();
     }
 
@@ -107,20 +109,23 @@ TEST(ThreadTimer, ATickLongerThanThePeriodIsFollowedByOneOverdueTickAndNoBacklog
     // The first three ticks take 70 ms each, the rest none.
     timer.OnTimer = [&] {
         log.Add();
-        if (log.Count() <= 3)
+        if (log.Count() <= 3) {
             std::this_thread::sleep_for(milliseconds(70));
+        }
     };
     timer.SetEnabled(true);
     ASSERT_TRUE(WaitUntil([&] { return log.Count() >= 8; }, milliseconds(5000)));
     timer.SetEnabled(false);
     const auto ticks = log.Ticks();
     // Back to back behind the long ticks ...
-    for (std::size_t i = 1; i <= 3; ++i)
+    for (std::size_t i = 1; i <= 3; ++i) {
         EXPECT_LT(MsSince(ticks[i - 1], ticks[i]), 70.0 + 15.0) << "tick " << i;
+    }
     // ... then the period starts again from the overdue tick: no burst of the ticks that came
     // due during the long ones (a tick may come late, never early).
-    for (std::size_t i = 4; i < 8; ++i)
+    for (std::size_t i = 4; i < 8; ++i) {
         EXPECT_GT(MsSince(ticks[3], ticks[i]), 20.0 * double(i - 3) - 1.0) << "tick " << i;
+    }
 }
 
 TEST(ThreadTimer, EnablingOrSettingTheIntervalAgainDoesNotRestartThePeriod) {
@@ -206,8 +211,9 @@ TEST(ThreadTimer, AFailedTickEndsTheTickingAndReachesTheOwnersThreadOnce) {
     std::thread::id errorThread;
     timer.SetInterval(10);
     timer.OnTimer = [&] {
-        if (++ticks == 3)
+        if (++ticks == 3) {
             throw std::runtime_error("line gone");
+        }
     };
     timer.OnError = [&](std::exception_ptr error) {
         errorThread = std::this_thread::get_id();
@@ -244,8 +250,9 @@ TEST(ThreadTimer, AFailureNotYetDeliveredWhenTheTimerIsDisabledIsDropped) {
     };
     timer.OnError = [&](std::exception_ptr) { ++errors; };
     timer.SetEnabled(true);
-    while (!failed)
+    while (!failed) {
         std::this_thread::sleep_for(milliseconds(1));
+    }
     timer.SetEnabled(false);
     QCoreApplication::processEvents();
     EXPECT_EQ(errors, 0);
@@ -254,8 +261,9 @@ TEST(ThreadTimer, AFailureNotYetDeliveredWhenTheTimerIsDisabledIsDropped) {
 TEST(ThreadTimer, LeavesNoThreadBehind) {
     const auto threads = [] {
         int count = 0;
-        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
             count += entry.is_directory() ? 1 : 0;
+        }
         return count;
     };
     {

@@ -13,6 +13,33 @@ using comm::DWORD;
 
 namespace {
 
+TEST(ComMessageTest, EachNameGivesItsNumberAndText) {
+    const struct {
+        ComMessage message;
+        int number;
+        const char* text;
+    } table[] = {
+        {ComMessage::NoSuchPort, 1, "Попытка открыть несуществующий COM-порт"},
+        {ComMessage::PortBusy, 2, "Порт занят другой программой"},
+        {ComMessage::WriteError, 3, "Ошибка записи в порт"},
+        {ComMessage::ReadError, 4, "Ошибка чтения из порта"},
+        {ComMessage::InvalidAsync, 5, "Недопустимый параметр Async"},
+        {ComMessage::PurgeComm, 6, "Ошибка функции PurgeComm"},
+        {ComMessage::SetCommState, 7, "Ошибка функции SetCommState"},
+        {ComMessage::SetCommTimeouts, 8, "Ошибка функции SetCommTimeouts"},
+        {ComMessage::SetupComm, 9, "Ошибка функции SetupComm"},
+        {ComMessage::ClearCommError, 10, "Ошибка функции ClearCommError"},
+        {ComMessage::GetCommModemStatus, 11, "Ошибка функции GetCommModemStatus"},
+        {ComMessage::EscapeCommFunction, 12, "Ошибка функции EscapeCommFunction"},
+        {ComMessage::PropertyWhileOpen, 13, "Нельзя менять свойство, пока порт открыт"},
+        {ComMessage::RegistryError, 14, "Ошибка обращения к системному реестру"},
+    };
+    for (auto row : table) {
+        EXPECT_EQ(int(row.message), row.number);
+        EXPECT_STREQ(ComMessageText(row.message), row.text) << row.number;
+    }
+}
+
 class PortOnLine : public SimulatedLineTest {};
 
 TEST_F(PortOnLine, DefaultsOfAFreshPort) {
@@ -22,8 +49,8 @@ TEST_F(PortOnLine, DefaultsOfAFreshPort) {
     EXPECT_FALSE(port.Connected());
     EXPECT_EQ(port.EventThreadPriority(), ui::tpNormal);
     EXPECT_EQ(port.WatchEvents(), AllWatchEvents);
-    EXPECT_EQ(port.EventThread(), nullptr);
-    EXPECT_EQ(port.Handle(), comm::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(EventThread(port), nullptr);
+    EXPECT_EQ(PortHandle(port), comm::INVALID_HANDLE_VALUE);
     EXPECT_EQ(port.InBufSize(), 2048);
     EXPECT_EQ(port.OutBufSize(), 2048);
     EXPECT_EQ(port.Parity(), paNone);
@@ -47,8 +74,8 @@ TEST_F(PortOnLine, OpenAppliesTheWholeConfigurationAndCloseReleasesIt) {
     port_->SetBaudRate(br1200);
     ASSERT_TRUE(port_->Open());
     EXPECT_TRUE(port_->Connected());
-    EXPECT_NE(port_->Handle(), comm::INVALID_HANDLE_VALUE);
-    EXPECT_NE(port_->EventThread(), nullptr);
+    EXPECT_NE(PortHandle(*port_), comm::INVALID_HANDLE_VALUE);
+    EXPECT_NE(EventThread(*port_), nullptr);
     EXPECT_EQ(port_->NotifyWindow(), nullptr); // thread sync has no window
 
     const comm::DCB dcb = line_->State();
@@ -79,8 +106,8 @@ TEST_F(PortOnLine, OpenAppliesTheWholeConfigurationAndCloseReleasesIt) {
 
     ASSERT_TRUE(port_->Close());
     EXPECT_FALSE(port_->Connected());
-    EXPECT_EQ(port_->Handle(), comm::INVALID_HANDLE_VALUE);
-    EXPECT_EQ(port_->EventThread(), nullptr);
+    EXPECT_EQ(PortHandle(*port_), comm::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(EventThread(*port_), nullptr);
     EXPECT_FALSE(line_->IsOpen());
     EXPECT_FALSE(line_->Dtr());
     EXPECT_FALSE(line_->Rts());
@@ -107,9 +134,9 @@ TEST_F(PortOnLine, RepeatedOpenCloseCyclesGiveNewHandlesAndThreads) {
     comm::HANDLE previous = comm::INVALID_HANDLE_VALUE;
     for (int i = 0; i < 5; ++i) {
         ASSERT_TRUE(port_->Open());
-        EXPECT_NE(port_->Handle(), previous);
+        EXPECT_NE(PortHandle(*port_), previous);
         EXPECT_NE(port_->NotifyWindow(), nullptr);
-        previous = port_->Handle();
+        previous = PortHandle(*port_);
         ASSERT_TRUE(port_->Close());
         EXPECT_EQ(port_->NotifyWindow(), nullptr);
     }
@@ -120,48 +147,50 @@ TEST_F(PortOnLine, OpenOnAnOpenPortAndCloseOnAClosedOneChangeNothing) {
     EXPECT_TRUE(port_->Close());
     EXPECT_TRUE(line_->Purges().empty());
     ASSERT_TRUE(port_->Open());
-    const comm::HANDLE handle = port_->Handle();
-    TComThread* thread = port_->EventThread();
+    const comm::HANDLE handle = PortHandle(*port_);
+    TComThread* thread = EventThread(*port_);
     line_->Refuse(comm::scSetCommState | comm::scSetupComm | comm::scSetCommTimeouts);
     EXPECT_TRUE(port_->Open()); // nothing is re-applied, so the refusal is never met
-    EXPECT_EQ(port_->Handle(), handle);
-    EXPECT_EQ(port_->EventThread(), thread);
+    EXPECT_EQ(PortHandle(*port_), handle);
+    EXPECT_EQ(EventThread(*port_), thread);
     EXPECT_EQ(line_->Opens(), 1);
 }
 
 TEST_F(PortOnLine, OpenFailuresReportTheirMessageAndLeaveThePortClosed) {
     // Missing device.
     port_->SetPort("ttyNONE");
-    EXPECT_COM_ERROR(port_->Open(), 1);
+    EXPECT_COM_ERROR(port_->Open(), ComMessage::NoSuchPort);
     EXPECT_FALSE(port_->Connected());
-    EXPECT_EQ(port_->Handle(), comm::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(PortHandle(*port_), comm::INVALID_HANDLE_VALUE);
 
     // Held by another handle.
     port_->SetPort("SIM0");
     const comm::HANDLE other = comm::CreateFileA(comm::DevicePath("SIM0"), 0, 0, nullptr, 0, 0, 0);
     ASSERT_NE(other, comm::INVALID_HANDLE_VALUE);
-    EXPECT_COM_ERROR(port_->Open(), 2);
+    EXPECT_COM_ERROR(port_->Open(), ComMessage::PortBusy);
     EXPECT_FALSE(port_->Connected());
     comm::CloseHandle(other);
 
     // The empty name opens the device directory itself: any other code, so SetupComm fails.
     port_->SetPort("");
-    EXPECT_COM_ERROR(port_->Open(), 9);
+    EXPECT_COM_ERROR(port_->Open(), ComMessage::SetupComm);
     EXPECT_FALSE(port_->Connected());
-    EXPECT_EQ(port_->Handle(), comm::INVALID_HANDLE_VALUE);
-    EXPECT_EQ(port_->EventThread(), nullptr);
+    EXPECT_EQ(PortHandle(*port_), comm::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(EventThread(*port_), nullptr);
 }
 
 TEST_F(PortOnLine, RefusedSettingStepClosesThePortWithItsMessage) {
     const struct {
         DWORD call;
-        int message;
-    } cases[] = {{comm::scSetupComm, 9}, {comm::scSetCommState, 7}, {comm::scSetCommTimeouts, 8}};
+        ComMessage message;
+    } cases[] = {{comm::scSetupComm, ComMessage::SetupComm},
+                 {comm::scSetCommState, ComMessage::SetCommState},
+                 {comm::scSetCommTimeouts, ComMessage::SetCommTimeouts}};
     for (auto c : cases) {
         line_->Refuse(c.call);
         EXPECT_COM_ERROR(port_->Open(), c.message);
         EXPECT_FALSE(port_->Connected());
-        EXPECT_EQ(port_->Handle(), comm::INVALID_HANDLE_VALUE);
+        EXPECT_EQ(PortHandle(*port_), comm::INVALID_HANDLE_VALUE);
         EXPECT_FALSE(line_->IsOpen());
     }
     line_->Refuse(0);
@@ -170,11 +199,11 @@ TEST_F(PortOnLine, RefusedSettingStepClosesThePortWithItsMessage) {
 
 TEST_F(PortOnLine, PortAndSyncMethodCannotChangeWhileOpen) {
     ASSERT_TRUE(port_->Open());
-    EXPECT_COM_ERROR(port_->SetPort("SIM0"), 13); // also the same name
-    EXPECT_COM_ERROR(port_->SetPort("SIM1"), 13);
+    EXPECT_COM_ERROR(port_->SetPort("SIM0"), ComMessage::PropertyWhileOpen); // also the same name
+    EXPECT_COM_ERROR(port_->SetPort("SIM1"), ComMessage::PropertyWhileOpen);
     EXPECT_EQ(port_->Port(), "SIM0");
     EXPECT_NO_THROW(port_->SetSyncMethod(smThreadSync)); // the current value is accepted
-    EXPECT_COM_ERROR(port_->SetSyncMethod(smNone), 13);
+    EXPECT_COM_ERROR(port_->SetSyncMethod(smNone), ComMessage::PropertyWhileOpen);
     EXPECT_EQ(port_->SyncMethod(), smThreadSync);
     ASSERT_TRUE(port_->Close());
     port_->SetSyncMethod(smNone);
@@ -197,7 +226,7 @@ TEST_F(PortOnLine, BufferSizesAreLoweredToEvenAndAppliedWhileOpen) {
     ASSERT_TRUE(port_->Open());
     line_->Refuse(comm::scSetupComm);
     EXPECT_NO_THROW(port_->SetInBufSize(256)); // unchanged: nothing is applied
-    EXPECT_COM_ERROR(port_->SetInBufSize(513), 9);
+    EXPECT_COM_ERROR(port_->SetInBufSize(513), ComMessage::SetupComm);
     EXPECT_EQ(port_->InBufSize(), 512); // the new value stays stored
     line_->Refuse(0);
     port_->SetOutBufSize(1025);
@@ -222,12 +251,12 @@ TEST_F(PortOnLine, TimeoutsReachTheDeviceAndNegativeValuesBecomeMaxDword) {
 
     line_->Refuse(comm::scSetCommTimeouts);
     EXPECT_NO_THROW(t.SetWriteTotalConstant(60)); // unchanged value: nothing applied
-    EXPECT_COM_ERROR(t.SetWriteTotalConstant(61), 8);
+    EXPECT_COM_ERROR(t.SetWriteTotalConstant(61), ComMessage::SetCommTimeouts);
     EXPECT_EQ(t.WriteTotalConstant(), 61);
     // The whole object is copied and applied even when the values are equal.
     TComTimeouts same;
     t.AssignTo(same);
-    EXPECT_COM_ERROR(port_->SetTimeouts(same), 8);
+    EXPECT_COM_ERROR(port_->SetTimeouts(same), ComMessage::SetCommTimeouts);
 }
 
 TEST(TComTimeoutsTest, WithoutOwnerOnlyStoresAndAssignToCopiesAllFive) {
@@ -261,30 +290,31 @@ TEST_F(PortOnLine, SettersOnAnOpenPortApplyAtOnceWithoutReopening) {
 
     // A refused apply leaves the new value stored and the device as it was.
     line_->Refuse(comm::scSetCommState);
-    EXPECT_COM_ERROR(port_->SetBaudRate(br110), 7);
+    EXPECT_COM_ERROR(port_->SetBaudRate(br110), ComMessage::SetCommState);
     EXPECT_EQ(port_->BaudRate(), br110);
     EXPECT_EQ(line_->State().BaudRate, 2400u);
     EXPECT_TRUE(port_->Connected());
 }
 
 TEST_F(PortOnLine, LineControlOnAClosedPortRaises) {
-    EXPECT_COM_ERROR(port_->SetDTR(true), 12);
-    EXPECT_COM_ERROR(port_->SetRTS(false), 12);
-    EXPECT_COM_ERROR(port_->AbortTransfers(), 6);
+    EXPECT_COM_ERROR(port_->SetDTR(true), ComMessage::EscapeCommFunction);
+    EXPECT_COM_ERROR(port_->SetRTS(false), ComMessage::EscapeCommFunction);
+    EXPECT_COM_ERROR(port_->AbortTransfers(), ComMessage::PurgeComm);
 }
 
 TEST_F(PortOnLine, FailingCloseStepKeepsThePortOpen) {
     ASSERT_TRUE(port_->Open());
     const struct {
         DWORD call;
-        int message;
-    } cases[] = {{comm::scEscapeCommFunction, 12}, {comm::scPurgeComm, 6}};
+        ComMessage message;
+    } cases[] = {{comm::scEscapeCommFunction, ComMessage::EscapeCommFunction},
+                 {comm::scPurgeComm, ComMessage::PurgeComm}};
     for (auto c : cases) {
         line_->Refuse(c.call);
         EXPECT_COM_ERROR(port_->Close(), c.message);
         EXPECT_TRUE(port_->Connected());
-        EXPECT_NE(port_->EventThread(), nullptr);
-        EXPECT_FALSE(port_->EventThread()->Finished());
+        EXPECT_NE(EventThread(*port_), nullptr);
+        EXPECT_FALSE(EventThread(*port_)->Finished());
         EXPECT_TRUE(line_->IsOpen());
     }
     line_->Refuse(0);
@@ -313,9 +343,9 @@ TEST_F(PortOnLine, VanishedDeviceStillCloses) {
     line_->Vanish();
     EXPECT_TRUE(port_->Close());
     EXPECT_FALSE(port_->Connected());
-    EXPECT_EQ(port_->Handle(), comm::INVALID_HANDLE_VALUE);
-    EXPECT_EQ(port_->EventThread(), nullptr);
-    EXPECT_COM_ERROR(port_->Open(), 1); // the adapter is gone
+    EXPECT_EQ(PortHandle(*port_), comm::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(EventThread(*port_), nullptr);
+    EXPECT_COM_ERROR(port_->Open(), ComMessage::NoSuchPort); // the adapter is gone
 }
 
 // --- Pseudo-terminals -----------------------------------------------------------------
@@ -365,7 +395,7 @@ TEST(PortOnPty, PortLockedByAnotherDescriptorIsBusy) {
     ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
     TBComPort port;
     port.SetPort("ttyV2");
-    EXPECT_COM_ERROR(port.Open(), 2);
+    EXPECT_COM_ERROR(port.Open(), ComMessage::PortBusy);
     EXPECT_FALSE(port.Connected());
     close(other);
     EXPECT_TRUE(port.Open());
@@ -373,18 +403,18 @@ TEST(PortOnPty, PortLockedByAnotherDescriptorIsBusy) {
     // And the open port keeps others out.
     TBComPort second;
     second.SetPort("ttyV2");
-    EXPECT_COM_ERROR(second.Open(), 2);
+    EXPECT_COM_ERROR(second.Open(), ComMessage::PortBusy);
 }
 
 TEST(PortOnPty, MissingNameAndMasterGoneAway) {
     SerialPty pty("ttyV3");
     TBComPort port;
     port.SetPort("ttyV9");
-    EXPECT_COM_ERROR(port.Open(), 1);
+    EXPECT_COM_ERROR(port.Open(), ComMessage::NoSuchPort);
     port.SetPort("ttyV3");
     ASSERT_TRUE(port.Open());
     pty.CloseMaster();
-    EXPECT_COM_ERROR(port.WriteStr("fff"), 3);
+    EXPECT_COM_ERROR(port.WriteStr("fff"), ComMessage::WriteError);
     EXPECT_TRUE(port.Close());
     EXPECT_FALSE(port.Connected());
 }

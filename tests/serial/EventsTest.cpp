@@ -1,5 +1,5 @@
 // The event thread and its three dispatch routes, on the simulated line and on ptys.
-#include "platform/ui/Synchronize.h"
+#include "platform/ui/SynchronizePrivate.h"
 #include "serial/BCPort.h"
 #include "serial/ComThread.h"
 #include "tests/support/ErrorBoxes.h"
@@ -41,8 +41,9 @@ protected:
         modem_ ^= comm::MS_DSR_ON;
         line_->SetModemStatus(modem_);
         const auto deadline = std::chrono::steady_clock::now() + 3s;
-        while (ui::SynchronizeCalls() == before && std::chrono::steady_clock::now() < deadline)
+        while (ui::SynchronizeCalls() == before && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(1ms);
+        }
         ASSERT_NE(ui::SynchronizeCalls(), before);
     }
     // Lets the thread's pending work run and settle.
@@ -124,11 +125,16 @@ TEST_F(Events, ErrorsComeBeforeReceivedDataAndCountIsTakenAtDispatch) {
 }
 
 TEST_F(Events, ErrorFlagsAndParity) {
-    port_->SetWatchEvents({}); // nothing dispatched by the thread; DoError is called here
+    // Nothing is dispatched by the thread; the error event is sent to the window from here.
+    port_->SetWatchEvents({});
+    port_->SetSyncMethod(smWindowSync);
     TComErrors got;
     int fired = 0;
     port_->OnError = [&](QObject*, TComErrors errors) { got = errors, ++fired; };
     ASSERT_TRUE(port_->Open());
+    const auto fireError = [&] {
+        ui::SendMessage(port_->NotifyWindow(), WM_PORTEVENT, comm::EV_ERR, 0);
+    };
     const struct {
         comm::DWORD flags;
         TComErrors errors;
@@ -147,7 +153,7 @@ TEST_F(Events, ErrorFlagsAndParity) {
     for (auto row : table) {
         fired = 0;
         line_->InjectErrors(row.flags);
-        port_->DoError();
+        fireError();
         EXPECT_EQ(fired, row.errors.Empty() ? 0 : 1) << row.flags;
         if (fired != 0) {
             EXPECT_EQ(got, row.errors) << row.flags;
@@ -155,15 +161,15 @@ TEST_F(Events, ErrorFlagsAndParity) {
     }
     port_->SetParity(paEven);
     line_->InjectErrors(comm::CE_RXPARITY);
-    port_->DoError();
+    fireError();
     EXPECT_EQ(got, TComErrors{ceRxParity});
 
-    // DoError reads and clears the flags also without a handler.
+    // The error step reads and clears the flags also without a handler.
     port_->OnError = nullptr;
     line_->InjectErrors(comm::CE_FRAME);
-    port_->DoError();
+    fireError();
     comm::DWORD left = 1;
-    ASSERT_TRUE(comm::ClearCommError(port_->Handle(), &left, nullptr));
+    ASSERT_TRUE(comm::ClearCommError(PortHandle(*port_), &left, nullptr));
     EXPECT_EQ(left, 0u);
 }
 
@@ -206,8 +212,9 @@ TEST_F(Events, CloseRacingWithEventsNeverHangs) {
     });
     for (int i = 0; i < 100; ++i) {
         ASSERT_TRUE(port_->Open());
-        if (i % 2 == 0)
+        if (i % 2 == 0) {
             QCoreApplication::processEvents();
+        }
         ASSERT_TRUE(port_->Close());
     }
     stop = true;
@@ -224,8 +231,8 @@ TEST_F(Events, HandlerErrorEndsTheThreadWithThreadSyncAndNoSync) {
         };
         ASSERT_TRUE(port_->Open());
         line_->Inject("a");
-        ASSERT_TRUE(WaitUntil([&] { return port_->EventThread()->Finished(); })) << method;
-        EXPECT_TRUE(port_->EventThread()->FatalException() != nullptr);
+        ASSERT_TRUE(WaitUntil([&] { return EventThread(*port_)->Finished(); })) << method;
+        EXPECT_TRUE(EventThread(*port_)->FatalException() != nullptr);
         line_->TakeReceived();
         line_->Inject("b");
         Settle();
@@ -241,16 +248,17 @@ TEST_F(Events, HandlerErrorWithWindowSyncGoesToTheErrorBoxAndTheThreadGoesOn) {
     std::atomic<int> runs{0};
     port_->OnRxChar = [&](QObject*, int) {
         ++runs;
-        throw EComPort(ComMessage(10));
+        throw EComPort(ComMessageText(ComMessage::ClearCommError));
     };
     ASSERT_TRUE(port_->Open());
     line_->Inject("a");
     ASSERT_TRUE(WaitUntil([&] { return runs == 1; }));
     line_->Inject("b");
     ASSERT_TRUE(WaitUntil([&] { return runs == 2; }));
-    EXPECT_FALSE(port_->EventThread()->Finished());
+    EXPECT_FALSE(EventThread(*port_)->Finished());
     ASSERT_EQ(ErrorBoxes::Texts().size(), 2);
-    EXPECT_EQ(ErrorBoxes::Texts()[0], QString::fromUtf8(ComMessage(10).c_str()) + ".");
+    EXPECT_EQ(ErrorBoxes::Texts()[0],
+              QString::fromUtf8(ComMessageText(ComMessage::ClearCommError)) + ".");
     ErrorBoxes::Clear();
 }
 
@@ -266,8 +274,9 @@ TEST_F(Events, NoSyncRunsHandlersOnTheEventThread) {
     ASSERT_TRUE(port_->Open());
     line_->Inject("abcd");
     const auto deadline = std::chrono::steady_clock::now() + 3s;
-    while (count == 0 && std::chrono::steady_clock::now() < deadline)
+    while (count == 0 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(1ms); // no event processing: nothing runs on this thread
+    }
     EXPECT_EQ(count, 4);
     EXPECT_FALSE(onUi);
 }
@@ -301,24 +310,30 @@ TEST_F(Events, WindowRouteSendsOneMessagePerEvent) {
                  {0x0002, nullptr}, {0x0040, nullptr}};
     for (auto row : table) {
         calls_.clear();
-        if (row.code == 0x0080)
+        if (row.code == 0x0080) {
             line_->InjectErrors(comm::CE_FRAME); // reading the input count dropped earlier flags
-        ui::TMessage message{WM_PORTEVENT, row.code, 0, 0};
-        port_->NotifyWindowProc(message);
-        if (row.call != nullptr)
+        }
+        EXPECT_EQ(ui::SendMessage(port_->NotifyWindow(), WM_PORTEVENT, row.code, 0), 0);
+        if (row.call != nullptr) {
             EXPECT_THAT(Calls(), ElementsAre(row.call)) << row.code;
-        else
+        } else {
             EXPECT_TRUE(Calls().empty()) << row.code;
+        }
     }
+    // Several events in one message are no event's value.
+    calls_.clear();
+    ui::SendMessage(port_->NotifyWindow(), WM_PORTEVENT, 0x0001 | 0x0004, 0);
+    EXPECT_TRUE(Calls().empty());
     ui::TMessage other{WM_PORTEVENT + 1, 0x0001, 0, 7};
-    port_->NotifyWindowProc(other);
+    TBComPortTestAccess::NotifyWindowProc(*port_, other);
     EXPECT_EQ(other.Result, 0);
+    EXPECT_TRUE(Calls().empty());
 
     // After Connected has been cleared a message does nothing (and reads no device).
     ASSERT_TRUE(port_->Close());
     calls_.clear();
     ui::TMessage late{WM_PORTEVENT, 0x0001, 0, 0};
-    EXPECT_NO_THROW(port_->NotifyWindowProc(late));
+    EXPECT_NO_THROW(TBComPortTestAccess::NotifyWindowProc(*port_, late));
     EXPECT_TRUE(Calls().empty());
 }
 
@@ -350,7 +365,7 @@ TEST(EventsOnPty, MasterGoneAwayWhileOpenStillCloses) {
     pty.CloseMaster();
     WaitUntil([] { return false; }, 50ms);
     EXPECT_TRUE(port.Close());
-    EXPECT_EQ(port.Handle(), comm::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(PortHandle(port), comm::INVALID_HANDLE_VALUE);
 }
 
 } // namespace

@@ -29,8 +29,9 @@ protected:
 };
 
 TEST_F(ListComPortsTest, SortedCaseInsensitivelyAndNotNumerically) {
-    for (const char* name : {"ttyS2", "ttyS10", "ttyUSB0", "ttyS1", "TTYX", "ttyacm0"})
+    for (const char* name : {"ttyS2", "ttyS10", "ttyUSB0", "ttyS1", "TTYX", "ttyacm0"}) {
         Tty(name);
+    }
     QStringList list{"stale"};
     ListComPorts(list);
     EXPECT_EQ(list, (QStringList{"ttyacm0", "ttyS1", "ttyS10", "ttyS2", "ttyUSB0", "TTYX"}));
@@ -56,7 +57,7 @@ TEST_F(ListComPortsTest, UnreadableSourceRaisesAndLeavesTheListAlone) {
     Tty("ttyS0");
     ports::SetTtyClassRoot(dir_.Path() + "/no-such-dir");
     QStringList list{"keep", "me"};
-    EXPECT_COM_ERROR(ListComPorts(list), 14);
+    EXPECT_COM_ERROR(ListComPorts(list), ComMessage::RegistryError);
     EXPECT_EQ(list, (QStringList{"keep", "me"}));
 }
 

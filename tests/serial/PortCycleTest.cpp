@@ -28,11 +28,11 @@ TEST(PortRate, OrdinalBeyondTheRateTableIsRefusedOnTheOpenPort) {
     TBComPort port;
     port.SetPort(QStringLiteral("ttyV0"));
     port.SetBaudRate(static_cast<TBaudRate>(-1)); // a list with no selection passes -1
-    EXPECT_COM_ERROR(port.Open(), 7);
+    EXPECT_COM_ERROR(port.Open(), ComMessage::SetCommState);
     EXPECT_FALSE(port.Connected());
     port.SetBaudRate(br2400);
     ASSERT_TRUE(port.Open());
-    EXPECT_COM_ERROR(port.SetBaudRate(static_cast<TBaudRate>(15)), 7);
+    EXPECT_COM_ERROR(port.SetBaudRate(static_cast<TBaudRate>(15)), ComMessage::SetCommState);
     EXPECT_TRUE(port.Connected());
     EXPECT_EQ(pty.Rate(), 2400u); // the device keeps what it had
 }

@@ -1,5 +1,6 @@
 // Writes, the receive count and the modem signals, on the simulated line and on ptys.
 #include "serial/BCPort.h"
+#include "serial/PortOperation.h"
 #include "tests/support/SerialFixtures.h"
 
 #include <thread>
@@ -41,8 +42,9 @@ TEST_F(Transfer, WriteStrReturnsWhenTheLastCharacterHasLeftTheLine) {
     EXPECT_GE(Clock::now() - start, 50ms);
     const auto sent = line_->Sent();
     ASSERT_EQ(sent.size(), 5u);
-    for (std::size_t i = 1; i < sent.size(); ++i)
+    for (std::size_t i = 1; i < sent.size(); ++i) {
         EXPECT_EQ(sent[i].time - sent[i - 1].time, 10ms);
+    }
     EXPECT_EQ(line_->SentText(), "fffff");
 }
 
@@ -65,12 +67,12 @@ TEST_F(Transfer, WriteTimeOutCutsALongWriteShortWithTheSmallerCount) {
 }
 
 TEST_F(Transfer, ClosedPortAndMissingRecord) {
-    EXPECT_COM_ERROR(port_->WriteStr("f"), 3);
+    EXPECT_COM_ERROR(port_->WriteStr("f"), ComMessage::WriteError);
     ASSERT_TRUE(port_->Open());
     PPortOperation none;
-    EXPECT_COM_ERROR(port_->WriteAsync("f", 1, none), 5);
-    EXPECT_COM_ERROR(port_->WriteStrAsync("f", none), 5);
-    EXPECT_COM_ERROR(port_->WaitForAsync(none), 5);
+    EXPECT_COM_ERROR(port_->WriteAsync("f", 1, none), ComMessage::InvalidAsync);
+    EXPECT_COM_ERROR(port_->WriteStrAsync("f", none), ComMessage::InvalidAsync);
+    EXPECT_COM_ERROR(port_->WaitForAsync(none), ComMessage::InvalidAsync);
     EXPECT_EQ(line_->Writes(), 0);
 
     PPortOperation fresh;
@@ -102,12 +104,12 @@ TEST_F(Transfer, AsyncWriteUsesItsOwnCopyAndIsWaitedForLater) {
 TEST_F(Transfer, RefusedAndFailingWritesRaiseWithoutHanging) {
     ASSERT_TRUE(port_->Open());
     line_->Refuse(comm::scWrite);
-    EXPECT_COM_ERROR(port_->WriteStr("f"), 3);
+    EXPECT_COM_ERROR(port_->WriteStr("f"), ComMessage::WriteError);
     PPortOperation op;
     NewPortOperation(op);
-    EXPECT_COM_ERROR(port_->WriteStrAsync("ff", op), 3);
+    EXPECT_COM_ERROR(port_->WriteStrAsync("ff", op), ComMessage::WriteError);
     EXPECT_EQ(op->Size, 2); // the record keeps its copy
-    EXPECT_COM_ERROR(port_->WaitForAsync(op), 3);
+    EXPECT_COM_ERROR(port_->WaitForAsync(op), ComMessage::WriteError);
     FreePortOperation(op);
     line_->Refuse(0);
 
@@ -116,7 +118,7 @@ TEST_F(Transfer, RefusedAndFailingWritesRaiseWithoutHanging) {
     port_->WriteStrAsync("ff", op);
     op->Kind = pkRead;
     line_->Vanish();
-    EXPECT_COM_ERROR(port_->WaitForAsync(op), 4);
+    EXPECT_COM_ERROR(port_->WaitForAsync(op), ComMessage::ReadError);
     FreePortOperation(op);
 }
 
@@ -128,16 +130,16 @@ TEST_F(Transfer, WriteOnAVanishedLineFailsAtOnceAndInFlight) {
         line_->Vanish();
     });
     const auto start = Clock::now();
-    EXPECT_COM_ERROR(port_->WriteStr(std::string(30, 'f')), 3);
+    EXPECT_COM_ERROR(port_->WriteStr(std::string(30, 'f')), ComMessage::WriteError);
     EXPECT_LT(Clock::now() - start, 2s);
     unplug.join();
-    EXPECT_COM_ERROR(port_->WriteStr("f"), 3);
+    EXPECT_COM_ERROR(port_->WriteStr("f"), ComMessage::WriteError);
     EXPECT_TRUE(port_->Close());
 }
 
 TEST_F(Transfer, InputCountAndLineSignals) {
-    EXPECT_COM_ERROR(port_->InputCount(), 10);
-    EXPECT_COM_ERROR(port_->LineSignals(), 11);
+    EXPECT_COM_ERROR(port_->InputCount(), ComMessage::ClearCommError);
+    EXPECT_COM_ERROR(port_->LineSignals(), ComMessage::GetCommModemStatus);
     ASSERT_TRUE(port_->Open());
     EXPECT_EQ(port_->InputCount(), 0);
     line_->Inject("abc");
@@ -160,8 +162,8 @@ TEST_F(Transfer, InputCountAndLineSignals) {
         EXPECT_EQ(port_->LineSignals(), c.lines) << c.status;
     }
     line_->Refuse(comm::scClearCommError | comm::scGetCommModemStatus);
-    EXPECT_COM_ERROR(port_->InputCount(), 10);
-    EXPECT_COM_ERROR(port_->LineSignals(), 11);
+    EXPECT_COM_ERROR(port_->InputCount(), ComMessage::ClearCommError);
+    EXPECT_COM_ERROR(port_->LineSignals(), ComMessage::GetCommModemStatus);
 }
 
 TEST(TransferOnPty, BytesReachingTheMasterAreExactlyTheString) {
@@ -175,8 +177,9 @@ TEST(TransferOnPty, BytesReachingTheMasterAreExactlyTheString) {
     EXPECT_EQ(port.WriteStr(QString::fromUtf8("Пуск ё€")), 7);
     EXPECT_EQ(pty.Read(7), "\xCF\xF3\xF1\xEA\x20\xB8\x88");
     std::string all;
-    for (int i = 0; i < 256; ++i)
+    for (int i = 0; i < 256; ++i) {
         all.push_back(char(i));
+    }
     EXPECT_EQ(port.WriteStr(all), 256);
     EXPECT_EQ(pty.Read(256), all);
     EXPECT_EQ(pty.ReadAll(20ms), "");
@@ -198,6 +201,10 @@ TEST(Windows1251Test, TextToLineBytes) {
     EXPECT_EQ(ToWindows1251(QString::fromUtf8("ЁёЄєІіЇї№")),
               "\xA8\xB8\xAA\xBA\xB2\xB3\xAF\xBF\xB9");
     EXPECT_EQ(ToWindows1251(QString::fromUtf8("漢")), "?");
+    // One byte per character also beyond the 16-bit range; a lone half of a pair is one too.
+    EXPECT_EQ(ToWindows1251(QString::fromUtf8("f\U0001F600f")), "f?f");
+    EXPECT_EQ(ToWindows1251(QString(QChar(0xD83D)) + u'f'), "?f");
+    EXPECT_EQ(ToWindows1251(u'f' + QString(QChar(0xDE00))), "f?");
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "widgets/SpinProbe.h"
 
 #include "platform/ui/Application.h"
+#include "platform/ui/ApplicationPrivate.h"
 #include "platform/ui/Exception.h"
 #include "tests/support/ErrorBoxes.h"
 
