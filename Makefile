@@ -68,6 +68,7 @@ test-tsan: deps build/tsan/CMakeCache.txt
 	setarch $$(uname -m) -R ctest --preset tsan -j $(JOBS)
 
 test: deps
+	$(MAKE) test-format
 	$(MAKE) test-release
 	$(MAKE) test-asan
 	$(MAKE) test-tsan

@@ -8,8 +8,9 @@ TPortWatch::TPortWatch(QObject* parent) : QObject(parent) {
     settle_.setSingleShot(true);
     settle_.setInterval(kSettleMs);
     connect(&settle_, &QTimer::timeout, this, [this] {
-        if (OnChange)
+        if (OnChange) {
             OnChange();
+        }
     });
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { Changed(); });
 }
@@ -23,16 +24,21 @@ void TPortWatch::Watch() {
     }
     wanted.removeDuplicates();
     const QStringList watched = watcher_.directories();
-    for (const QString& path : watched)
-        if (!wanted.contains(path))
+    for (const QString& path : watched) {
+        if (!wanted.contains(path)) {
             watcher_.removePath(path);
-    for (const QString& path : wanted)
-        if (!watched.contains(path) && QFileInfo(path).isDir())
+        }
+    }
+    for (const QString& path : wanted) {
+        if (!watched.contains(path) && QFileInfo(path).isDir()) {
             watcher_.addPath(path);
+        }
+    }
 }
 
 void TPortWatch::Changed() {
     // The first change of a burst starts the settling time; the rest fall into it.
-    if (!settle_.isActive())
+    if (!settle_.isActive()) {
         settle_.start();
+    }
 }

@@ -14,12 +14,15 @@ constexpr int kBitsPerPeriod = 4;
 QString Plural(std::int64_t n, const char* one, const char* few, const char* many) {
     const std::int64_t tens = std::llabs(n) % 100;
     const std::int64_t units = tens % 10;
-    if (tens >= 11 && tens <= 14)
+    if (tens >= 11 && tens <= 14) {
         return QString::fromUtf8(many);
-    if (units == 1)
+    }
+    if (units == 1) {
         return QString::fromUtf8(one);
-    if (units >= 2 && units <= 4)
+    }
+    if (units >= 2 && units <= 4) {
         return QString::fromUtf8(few);
+    }
     return QString::fromUtf8(many);
 }
 
@@ -27,8 +30,9 @@ QString Plural(std::int64_t n, const char* one, const char* few, const char* man
 QString Decimal(double value, QChar separator) {
     const double tenths = std::nearbyint(value * 10.0);
     QString text = QString::number(tenths / 10.0, 'f', 1);
-    if (text.endsWith(QLatin1String(".0")))
+    if (text.endsWith(QLatin1String(".0"))) {
         text.chop(2);
+    }
     return text.replace(u'.', separator);
 }
 
@@ -48,8 +52,9 @@ TPulseFigures PulseFigures(unsigned rate, QStringView pattern) {
         }
     }
     figures.Periods = figures.Characters * kPeriodsPerCharacter;
-    if (rate == 0)
+    if (rate == 0) {
         return figures;
+    }
     figures.FrequencyHz = static_cast<double>(rate) / kBitsPerPeriod;
     const std::int64_t bits = std::int64_t{figures.Characters} * kBitsPerCharacter;
     figures.BurstMs = static_cast<double>(bits) * 1000.0 / rate;
@@ -61,8 +66,9 @@ TPulseFigures PulseFigures(unsigned rate, QStringView pattern) {
 }
 
 QString FrequencyHint(unsigned rate, QChar decimalSeparator) {
-    if (rate == 0)
+    if (rate == 0) {
         return QString();
+    }
     const TPulseFigures figures = PulseFigures(rate, {});
     return QStringLiteral("%1 Гц на линии (%2 бит/с)")
         .arg(Decimal(figures.FrequencyHz, decimalSeparator))
@@ -71,23 +77,27 @@ QString FrequencyHint(unsigned rate, QChar decimalSeparator) {
 
 QString DutyHint(unsigned rate, QStringView pattern, QChar decimalSeparator) {
     const TPulseFigures figures = PulseFigures(rate, pattern);
-    if (!figures.OnlyF)
+    if (!figures.OnlyF) {
         return QStringLiteral("В шаблоне есть символы кроме «f»: импульсы на линии другие, "
                               "их длительность не рассчитывается");
-    if (figures.Characters == 0)
+    }
+    if (figures.Characters == 0) {
         return QStringLiteral("Шаблон пуст: импульсов на линии нет");
+    }
     QString text = QStringLiteral("Шаблон: %1 «f», %2 в пачке")
                        .arg(Count(figures.Characters, "символ", "символа", "символов"),
                             Count(figures.Periods, "период", "периода", "периодов"));
-    if (rate == 0)
+    if (rate == 0) {
         return text;
+    }
     const QString burst = QStringLiteral("\nПачка %1 мс при %2 бит/с")
                               .arg(QString::number(std::nearbyint(figures.BurstMs), 'f', 0))
                               .arg(rate);
-    if (figures.BackToBack)
+    if (figures.BackToBack) {
         return text + burst +
                QStringLiteral(" — не короче такта %1 мс:\nпачки идут одна за другой без паузы")
                    .arg(kWriterTickMs);
+    }
     return text + burst +
            QStringLiteral(" — %1 % такта %2 мс")
                .arg(Decimal(figures.FillPercent, decimalSeparator))
@@ -96,11 +106,13 @@ QString DutyHint(unsigned rate, QStringView pattern, QChar decimalSeparator) {
 
 QString RunLengthHint(int seconds) {
     const QString prefix = QStringLiteral("Продолжительность работы: ");
-    if (seconds < 60)
+    if (seconds < 60) {
         return prefix + QStringLiteral("%1 с").arg(seconds);
+    }
     const int minutes = seconds / 60;
     const int rest = seconds % 60;
-    if (rest == 0)
+    if (rest == 0) {
         return prefix + QStringLiteral("%1 мин").arg(minutes);
+    }
     return prefix + QStringLiteral("%1 мин %2 с").arg(minutes).arg(rest);
 }

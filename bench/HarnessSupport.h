@@ -24,7 +24,8 @@ namespace harness {
 // that reports on stderr instead of waiting for a click.
 class Startup : public TProgramStartup {
 public:
-    Startup(int& argc, char** argv) : TProgramStartup(argc, argv, ui::TPlatform::OffscreenByDefault) {
+    Startup(int& argc, char** argv)
+        : TProgramStartup(argc, argv, ui::TPlatform::OffscreenByDefault) {
         ui::SetErrorBoxPresenter([](const QString&, const QString& text) {
             std::fprintf(stderr, "error box: %s\n", qPrintable(text));
         });
@@ -34,13 +35,15 @@ public:
 // The machine's load as /proc/loadavg gives it ("load 0.52 0.31 0.20"), to print beside a figure.
 inline std::string LoadAverage() {
     std::FILE* file = std::fopen("/proc/loadavg", "r");
-    if (file == nullptr)
+    if (file == nullptr) {
         return "load unknown";
+    }
     double one = 0, five = 0, fifteen = 0;
     const int read = std::fscanf(file, "%lf %lf %lf", &one, &five, &fifteen);
     std::fclose(file);
-    if (read != 3)
+    if (read != 3) {
         return "load unknown";
+    }
     char text[64];
     std::snprintf(text, sizeof text, "load %.2f %.2f %.2f", one, five, fifteen);
     return text;
@@ -60,8 +63,9 @@ class VirtualPort {
 public:
     VirtualPort() {
         char slaveName[256] = {};
-        if (openpty(&master_, &slave_, slaveName, nullptr, nullptr) != 0)
+        if (openpty(&master_, &slave_, slaveName, nullptr, nullptr) != 0) {
             throw std::runtime_error("openpty failed");
+        }
         root_ =
             std::filesystem::temp_directory_path() / ("tavrix-harness-" + std::to_string(getpid()));
         std::filesystem::create_directories(root_ / "dev");

@@ -69,8 +69,9 @@ int Child(long long execNs) {
     qApp->installEventFilter(&paint);
     form.show();
     QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });
-    if (QApplication::exec() != 0)
+    if (QApplication::exec() != 0) {
         return 1;
+    }
     std::printf("%.3f %.3f %.3f\n", Ms(mainNs - execNs), Ms(createdNs - execNs),
                 Ms(paint.at - execNs));
     return 0;
@@ -97,14 +98,16 @@ void Print(const char* what, const std::vector<double>& values) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "--child") == 0)
+    if (argc == 3 && std::strcmp(argv[1], "--child") == 0) {
         return Child(std::atoll(argv[2]));
+    }
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
     std::vector<double> toMain, toWindow, toFrame;
     for (int run = 0; run < runs; ++run) {
         int out[2];
-        if (pipe(out) != 0)
+        if (pipe(out) != 0) {
             return 1;
+        }
         const std::string started = std::to_string(NowNs());
         const pid_t child = fork();
         if (child == 0) {
@@ -120,8 +123,9 @@ int main(int argc, char** argv) {
         std::size_t length = 0;
         ssize_t n;
         while (length + 1 < sizeof line &&
-               (n = read(out[0], line + length, sizeof line - 1 - length)) > 0)
+               (n = read(out[0], line + length, sizeof line - 1 - length)) > 0) {
             length += static_cast<std::size_t>(n);
+        }
         close(out[0]);
         int status = 0;
         waitpid(child, &status, 0);

@@ -50,21 +50,25 @@ double CpuSeconds() {
 // A "VmRSS"-style line of /proc/self/status, in MiB.
 double StatusMiB(const char* key) {
     std::FILE* status = std::fopen("/proc/self/status", "r");
-    if (status == nullptr)
+    if (status == nullptr) {
         return NAN;
+    }
     char line[256];
     double kib = NAN;
     const std::size_t length = std::strlen(key);
-    while (std::fgets(line, sizeof line, status) != nullptr)
-        if (std::strncmp(line, key, length) == 0 && line[length] == ':')
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        if (std::strncmp(line, key, length) == 0 && line[length] == ':') {
             kib = std::atof(line + length + 1);
+        }
+    }
     std::fclose(status);
     return kib / 1024.0;
 }
 
 double Percentile(std::vector<double> values, double p) {
-    if (values.empty())
+    if (values.empty()) {
         return NAN;
+    }
     std::sort(values.begin(), values.end());
     const auto index = static_cast<std::size_t>(std::ceil(p * static_cast<double>(values.size())));
     return values[std::min(values.size() - 1, index == 0 ? 0 : index - 1)];
@@ -91,16 +95,18 @@ Timing Analyse(const Arrivals& seen) {
     std::size_t bytes = 0;
     for (std::size_t i = 0; i < seen.size(); ++i) {
         bytes += seen[i].second;
-        if (i == 0)
+        if (i == 0) {
             continue;
+        }
         const double ms =
             std::chrono::duration<double, std::milli>(seen[i].first - seen[i - 1].first).count();
         intervals.push_back(ms);
         deviations.push_back(std::fabs(ms - 100.0));
     }
     timing.ticks = seen.size();
-    if (intervals.empty())
+    if (intervals.empty()) {
         return timing;
+    }
     timing.median = Percentile(intervals, 0.5);
     timing.p99 = Percentile(deviations, 0.99);
     timing.max = *std::max_element(deviations.begin(), deviations.end());
@@ -121,8 +127,9 @@ void ReferenceWriter(int slave, const std::atomic<bool>& stop) {
         }
         while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
         }
-        if (::write(slave, pattern, sizeof pattern - 1) < 0)
+        if (::write(slave, pattern, sizeof pattern - 1) < 0) {
             return;
+        }
     }
 }
 
@@ -162,17 +169,21 @@ int main(int argc, char** argv) {
         for (;;) {
             pollfd p[3] = {
                 {masters[0], POLLIN, 0}, {masters[1], POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
-            if (::poll(p, 3, -1) <= 0)
+            if (::poll(p, 3, -1) <= 0) {
                 continue;
+            }
             const Clock::time_point now = Clock::now();
-            if (p[2].revents != 0)
+            if (p[2].revents != 0) {
                 break;
+            }
             for (int side = 0; side < 2; ++side) {
-                if ((p[side].revents & POLLIN) == 0)
+                if ((p[side].revents & POLLIN) == 0) {
                     continue;
+                }
                 const ssize_t n = ::read(masters[side], buffer, sizeof buffer);
-                if (n <= 0)
+                if (n <= 0) {
                     continue;
+                }
                 std::lock_guard lock(mutex);
                 arrivals[side].emplace_back(now, static_cast<std::size_t>(n));
             }
@@ -245,8 +256,9 @@ int main(int argc, char** argv) {
         }
     }
     const char stop = 0;
-    if (::write(stopPipe[1], &stop, 1) != 1)
+    if (::write(stopPipe[1], &stop, 1) != 1) {
         std::perror("write");
+    }
     reader.join();
     ::close(stopPipe[0]);
     ::close(stopPipe[1]);

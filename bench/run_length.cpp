@@ -44,8 +44,9 @@ public:
             const Clock::time_point now = Clock::now();
             worst_ = std::max(worst_, now - last_);
             last_ = now;
-            if (OnTick)
+            if (OnTick) {
                 OnTick();
+            }
         });
     }
     void Start() {
@@ -101,14 +102,16 @@ int main(int argc, char** argv) {
         form.SpinEdit2->SetValue(runSeconds);
         Clock::time_point ended{};
         probe.OnTick = [&] {
-            if (ended == Clock::time_point{} && !form.BComPort1->Connected())
+            if (ended == Clock::time_point{} && !form.BComPort1->Connected()) {
                 ended = Clock::now();
+            }
         };
         probe.Start();
         const Clock::time_point started = Clock::now();
         form.btnConnect->click();
-        while (ended == Clock::time_point{} && Clock::now() - started < std::chrono::seconds(60))
+        while (ended == Clock::time_point{} && Clock::now() - started < std::chrono::seconds(60)) {
             harness::Wait(20);
+        }
         const double stall = probe.Stop();
         probe.OnTick = nullptr;
         const double run = Ms(ended - started) / 1000.0;
@@ -127,8 +130,9 @@ int main(int argc, char** argv) {
 
         std::printf("%-6s %-9d %12.3f %12.1f %12.2f %10zu chr%s\n", kLabels[index], kRates[index],
                     run, stall, stopMs, after, closed ? "" : "  (port still open)");
-        if (!closed || ended == Clock::time_point{})
+        if (!closed || ended == Clock::time_point{}) {
             status = 1;
+        }
     }
     return status;
 }

@@ -40,22 +40,25 @@ using Clock = std::chrono::steady_clock;
 double StatCpuSeconds(const std::string& pid) {
     std::ifstream file("/proc/" + pid + "/stat");
     std::string stat;
-    if (!std::getline(file, stat))
+    if (!std::getline(file, stat)) {
         return -1.0;
+    }
     // The command name may hold spaces: the fields after it start behind its closing ')'.
     const std::size_t close = stat.rfind(')');
-    if (close == std::string::npos)
+    if (close == std::string::npos) {
         return -1.0;
+    }
     std::istringstream fields(stat.substr(close + 2));
     std::string field;
     unsigned long long utime = 0;
     unsigned long long stime = 0;
     // Field 3 (state) is the first after the name; utime and stime are fields 14 and 15.
     for (int index = 3; index <= 15 && fields >> field; ++index) {
-        if (index == 14)
+        if (index == 14) {
             utime = std::stoull(field);
-        else if (index == 15)
+        } else if (index == 15) {
             stime = std::stoull(field);
+        }
     }
     return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
@@ -81,28 +84,35 @@ double ProcessCpuSeconds() {
 // The Xvfb or Xorg process that serves DISPLAY, found by its command line (":N" argument).
 std::string XServerPid() {
     const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display != ':')
+    if (display == nullptr || *display != ':') {
         return {};
+    }
     std::string number(display);
     number = number.substr(0, number.find('.'));
     DIR* proc = opendir("/proc");
-    if (proc == nullptr)
+    if (proc == nullptr) {
         return {};
+    }
     std::string found;
     while (dirent* entry = readdir(proc)) {
         const std::string pid = entry->d_name;
-        if (pid.find_first_not_of("0123456789") != std::string::npos)
+        if (pid.find_first_not_of("0123456789") != std::string::npos) {
             continue;
+        }
         std::ifstream file("/proc/" + pid + "/cmdline", std::ios::binary);
         std::string cmdline((std::istreambuf_iterator<char>(file)), {});
         std::istringstream arguments(cmdline);
         std::string program;
         std::getline(arguments, program, '\0');
-        if (program.find("Xvfb") == std::string::npos && program.find("Xorg") == std::string::npos)
+        if (program.find("Xvfb") == std::string::npos &&
+            program.find("Xorg") == std::string::npos) {
             continue;
-        for (std::string argument; std::getline(arguments, argument, '\0');)
-            if (argument == number)
+        }
+        for (std::string argument; std::getline(arguments, argument, '\0');) {
+            if (argument == number) {
                 found = pid;
+            }
+        }
     }
     closedir(proc);
     return found;
@@ -174,8 +184,9 @@ int main(int argc, char** argv) {
     long long received = 0;
     const auto drain = [&] {
         char buffer[4096];
-        for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+        for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) {
             received += n;
+        }
     };
     QTimer drainTimer;
     QObject::connect(&drainTimer, &QTimer::timeout, drain);
@@ -185,8 +196,9 @@ int main(int argc, char** argv) {
     {
         TMainForm form;
         form.show();
-        if (hideChart)
+        if (hideChart) {
             form.Chart1->hide();
+        }
         form.activateWindow(); // as on a desktop: the caret of the focused field blinks
         harness::Wait(1000);
         form.cbBaudRate->SetItemIndex(4);

@@ -33,12 +33,14 @@ struct Tree {
     Tree() {
         const char* base = fs::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
         std::string pattern = std::string(base) + "/tavrix-fuzz-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr)
+        if (mkdtemp(pattern.data()) == nullptr) {
             std::abort();
+        }
         root = pattern;
         char name[256] = {};
-        if (openpty(&master, &slaveFd, name, nullptr, nullptr) != 0)
+        if (openpty(&master, &slaveFd, name, nullptr, nullptr) != 0) {
             std::abort();
+        }
         slave = name;
     }
     ~Tree() {
@@ -96,8 +98,9 @@ void WriteFile(const std::string& path, const std::string& content) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size > 2048)
+    if (size > 2048) {
         return 0;
+    }
     Tree& tree = TheTree();
     std::error_code ignored;
     fs::remove_all(tree.Class(), ignored);
@@ -122,10 +125,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string name = Name(in.Text());
         if (kind & 0x80) {
             // Device directory: mostly names of the "tty" family.
-            if (kind & 0x40)
+            if (kind & 0x40) {
                 name = "tty" + name;
-            if (!Usable(name, devNames))
+            }
+            if (!Usable(name, devNames)) {
                 continue;
+            }
             const std::string path = tree.Dev() + "/" + name;
             bool pty = false;
             switch (kind % 9) {
@@ -162,14 +167,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 fs::create_symlink(tree.Class(), path);
                 break;
             }
-            if (pty)
+            if (pty) {
                 devs.push_back(name);
+            }
             continue;
         }
         // tty class entry.
         const std::string type = in.Text();
-        if (!Usable(name, classNames))
+        if (!Usable(name, classNames)) {
             continue;
+        }
         const std::string entry = tree.Class() + "/" + name;
         const std::uint8_t form = kind & 3;
         if (form == 3) {
@@ -186,37 +193,45 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const bool device = (kind & 4) != 0;
         if (device) {
-            if (kind & 8)
+            if (kind & 8) {
                 fs::create_symlink("../../devices/" + name, entry + "/device"); // dangling
-            else
+            } else {
                 fs::create_directory(entry + "/device");
+            }
         }
         const bool hasType = (kind & 16) != 0;
-        if (hasType)
+        if (hasType) {
             WriteFile(entry + "/type", type);
-        if (device && !(hasType && ReadsZero(type)))
+        }
+        if (device && !(hasType && ReadsZero(type))) {
             ttys.push_back(name);
+        }
     }
     // The model: tty class entries first, then the "tty" links to the pseudo-terminal.
     std::vector<std::string> expected = ttys;
     std::sort(expected.begin(), expected.end());
     std::vector<std::string> links;
-    for (const std::string& name : devs)
-        if (name.rfind("tty", 0) == 0)
+    for (const std::string& name : devs) {
+        if (name.rfind("tty", 0) == 0) {
             links.push_back(name);
+        }
+    }
     std::sort(links.begin(), links.end());
     expected.insert(expected.end(), links.begin(), links.end());
 
-    if (dropRoot)
+    if (dropRoot) {
         fs::remove_all(tree.Dev(), ignored);
+    }
     std::vector<std::string> names{"unchanged"};
     const bool ok = ports::ReadPortNames(tree.Class(), tree.Dev(), names);
     if (dropRoot) {
-        if (ok || names != std::vector<std::string>{"unchanged"})
+        if (ok || names != std::vector<std::string>{"unchanged"}) {
             std::abort();
+        }
         return 0;
     }
-    if (!ok || names != expected)
+    if (!ok || names != expected) {
         std::abort();
+    }
     return 0;
 }

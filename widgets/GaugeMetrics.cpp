@@ -9,8 +9,9 @@ namespace gauge {
 
 int PercentComplete(std::int32_t minValue, std::int32_t maxValue, std::int32_t progress) {
     const std::int64_t span = std::int64_t{maxValue} - minValue;
-    if (span == 0)
+    if (span == 0) {
         return 0;
+    }
     // C++ integer division truncates toward zero, as the percentage must.
     return static_cast<int>(std::int64_t{100} * (std::int64_t{progress} - minValue) / span);
 }
@@ -19,8 +20,9 @@ std::int64_t FillLength(std::int64_t span, int percent) {
     const std::int64_t product = span * percent;
     // Floor, also for a negative product (a stored form may break the bounds' invariant).
     std::int64_t quotient = product / 100;
-    if (product % 100 != 0 && product < 0)
+    if (product % 100 != 0 && product < 0) {
         --quotient;
+    }
     return quotient;
 }
 

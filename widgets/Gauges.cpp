@@ -4,7 +4,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Exception.h"
 #include "widgets/GaugeMetrics.h"
-#include "widgets/Gauges_p.h"
+#include "widgets/GaugesPrivate.h"
 
 #include <QEvent>
 #include <QFontMetrics>

@@ -9,11 +9,13 @@ bool IsPatternLetter(QChar c) {
 
 // The first character after the field starting at 'from' that is not a pattern letter.
 QChar SeparatorAfter(const QString& pattern, qsizetype from, QChar fallback) {
-    if (from < 0)
+    if (from < 0) {
         return fallback;
+    }
     for (qsizetype i = from; i < pattern.size(); ++i) {
-        if (!IsPatternLetter(pattern[i]) && !pattern[i].isSpace())
+        if (!IsPatternLetter(pattern[i]) && !pattern[i].isSpace()) {
             return pattern[i];
+        }
     }
     return fallback;
 }
@@ -22,8 +24,9 @@ qsizetype IndexOfAny(const QString& text, QStringView letters) {
     qsizetype found = -1;
     for (QChar letter : letters) {
         const qsizetype at = text.indexOf(letter);
-        if (at >= 0 && (found < 0 || at < found))
+        if (at >= 0 && (found < 0 || at < found)) {
             found = at;
+        }
     }
     return found;
 }
@@ -36,8 +39,9 @@ QString Padded(int value, int width) {
 
 TFormatSettings FormatSettingsFromLocale(const QLocale& locale) {
     TFormatSettings settings;
-    if (locale.language() == QLocale::C)
+    if (locale.language() == QLocale::C) {
         return settings;
+    }
 
     const QString date = locale.dateFormat(QLocale::ShortFormat);
     if (!date.isEmpty()) {
@@ -59,11 +63,13 @@ TFormatSettings FormatSettingsFromLocale(const QLocale& locale) {
     }
 
     const QString decimal = locale.decimalPoint();
-    if (decimal.size() == 1)
+    if (decimal.size() == 1) {
         settings.DecimalSeparator = decimal[0];
+    }
     const QString group = locale.groupSeparator();
-    if (group.size() == 1)
+    if (group.size() == 1) {
         settings.ThousandSeparator = group[0];
+    }
     return settings;
 }
 
@@ -71,14 +77,16 @@ QString FormatLongTime(const QTime& time, const TFormatSettings& settings) {
     int hour = time.hour();
     if (settings.TwelveHourClock) {
         hour %= 12;
-        if (hour == 0)
+        if (hour == 0) {
             hour = 12;
+        }
     }
     QString text = settings.HourLeadingZero ? Padded(hour, 2) : QString::number(hour);
     text += settings.TimeSeparator + Padded(time.minute(), 2) + settings.TimeSeparator +
             Padded(time.second(), 2);
-    if (!settings.TwelveHourClock)
+    if (!settings.TwelveHourClock) {
         return text;
+    }
     const QString& designator = time.hour() < 12 ? settings.TimeAMString : settings.TimePMString;
     return settings.DesignatorFirst ? designator + u' ' + text : text + u' ' + designator;
 }
@@ -109,25 +117,28 @@ QString FormatShortDate(const QDate& date, const TFormatSettings& settings) {
             continue;
         }
         qsizetype run = 1;
-        while (i + run < pattern.size() && pattern[i + run].toLower() == lower)
+        while (i + run < pattern.size() && pattern[i + run].toLower() == lower) {
             ++run;
+        }
         i += run;
         if (lower == u'd') {
-            if (run == 1)
+            if (run == 1) {
                 text += QString::number(date.day());
-            else if (run == 2)
+            } else if (run == 2) {
                 text += Padded(date.day(), 2);
-            else
+            } else {
                 text += locale.dayName(date.dayOfWeek(),
                                        run == 3 ? QLocale::ShortFormat : QLocale::LongFormat);
+            }
         } else if (lower == u'm') {
-            if (run == 1)
+            if (run == 1) {
                 text += QString::number(date.month());
-            else if (run == 2)
+            } else if (run == 2) {
                 text += Padded(date.month(), 2);
-            else
+            } else {
                 text += locale.monthName(date.month(),
                                          run == 3 ? QLocale::ShortFormat : QLocale::LongFormat);
+            }
         } else if (run <= 2) {
             text += Padded(date.year() % 100, 2);
         } else {

@@ -18,8 +18,9 @@ QWidget* SiblingInTabOrder(QWidget* from, bool forward) {
     QWidget* w = from;
     do {
         w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
-        if (w != from && w->parentWidget() == parent && TakesTabFocus(w))
+        if (w != from && w->parentWidget() == parent && TakesTabFocus(w)) {
             return w;
+        }
     } while (w != from);
     return nullptr;
 }
@@ -28,8 +29,9 @@ QWidget* SiblingInTabOrder(QWidget* from, bool forward) {
 
 TButton::TButton(QWidget* parent) : QPushButton(parent) {
     connect(this, &QPushButton::clicked, this, [this] {
-        if (OnClick)
+        if (OnClick) {
             RunHandler(OnClick);
+        }
     });
 }
 
@@ -46,8 +48,9 @@ void TButton::keyPressEvent(QKeyEvent* event) {
     default:
         return QPushButton::keyPressEvent(event);
     }
-    if (QWidget* next = SiblingInTabOrder(this, forward))
+    if (QWidget* next = SiblingInTabOrder(this, forward)) {
         next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    }
     event->accept();
 }
 

@@ -16,8 +16,9 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != control_ || event->type() != QEvent::ToolTip)
+        if (watched != control_ || event->type() != QEvent::ToolTip) {
             return false;
+        }
         const QString text = text_();
         if (text.isEmpty()) {
             QToolTip::hideText();
@@ -40,8 +41,9 @@ void SetToolTipSource(QWidget* control, std::function<QString()> text) {
 }
 
 QString PlainToolTip(const QString& text) {
-    if (!Qt::mightBeRichText(text))
+    if (!Qt::mightBeRichText(text)) {
         return text;
+    }
     return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() +
            QStringLiteral("</p>");
 }

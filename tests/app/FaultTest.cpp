@@ -125,8 +125,9 @@ TEST_F(Faults, MasterClosedWhileStopRunsNeverLeavesThePortHalfClosed) {
         ASSERT_EQ(pty_->Read(5), "fffff");
         std::atomic<bool> go{false};
         std::thread unplug([&, delay = attempt * 50] {
-            while (!go)
+            while (!go) {
                 std::this_thread::yield();
+            }
             std::this_thread::sleep_for(std::chrono::microseconds(delay));
             pty_->CloseMaster();
         });

@@ -90,9 +90,11 @@ TEST_F(MainFormLayout, SiblingsStackInCreationOrder) {
                                         f.GroupBox4, f.GroupBox5, f.GroupBox6, f.GroupBox7,
                                         f.TrackBar1, f.GroupBox9, f.GroupBox8};
     QList<QWidget*> children;
-    for (QObject* child : f.Panel1->children())
-        if (auto* widget = qobject_cast<QWidget*>(child); panelOrder.contains(widget))
+    for (QObject* child : f.Panel1->children()) {
+        if (auto* widget = qobject_cast<QWidget*>(child); panelOrder.contains(widget)) {
             children << widget;
+        }
+    }
     EXPECT_EQ(children, panelOrder);
     // Edit4 lies above Edit1 and hides it.
     const QObjectList boxChildren = f.GroupBox9->children();
@@ -130,8 +132,9 @@ TEST_F(MainFormLayout, CaptionsTextsAndStartUpValues) {
 
     const QStringList rates = {"30", "75", "150", "300", "600"};
     ASSERT_EQ(f.cbBaudRate->count(), rates.size());
-    for (int i = 0; i < rates.size(); ++i)
+    for (int i = 0; i < rates.size(); ++i) {
         EXPECT_EQ(f.cbBaudRate->itemText(i), rates[i]);
+    }
     EXPECT_FALSE(f.cbBaudRate->isEditable());
     EXPECT_FALSE(f.cbPort->isEditable());
 
@@ -173,10 +176,12 @@ TEST_F(MainFormLayout, FontsAndColours) {
     EXPECT_EQ(f.Edit1->font().pixelSize(), 13);
     EXPECT_EQ(f.Edit1->palette().color(QPalette::Base), ColorToQColor(clBtnFace));
 
-    for (ui::TButton* b : {f.btnConnect, f.btnDisconnect})
+    for (ui::TButton* b : {f.btnConnect, f.btnDisconnect}) {
         EXPECT_EQ(b->font().pixelSize(), 24);
-    for (ui::TButton* b : {f.Button13, f.Button14})
+    }
+    for (ui::TButton* b : {f.Button13, f.Button14}) {
         EXPECT_EQ(b->font().pixelSize(), 19);
+    }
 
     EXPECT_EQ(f.font().family(), QStringLiteral("MS Sans Serif"));
     EXPECT_EQ(f.font().pixelSize(), 11);
@@ -202,8 +207,9 @@ TEST_F(MainFormLayout, TabWalksTheFocusableControlsInOrder) {
     do {
         walked << w;
         w = w->nextInFocusChain();
-        while (w != start && (w->focusPolicy() & Qt::TabFocus) == 0)
+        while (w != start && (w->focusPolicy() & Qt::TabFocus) == 0) {
             w = w->nextInFocusChain();
+        }
     } while (w != start && walked.size() < 100);
     EXPECT_EQ(walked, f.TabOrder());
 }

@@ -133,10 +133,12 @@ TEST(PortWatchTest, BurstOfChangesIsReportedOnceAndQuietRootsNever) {
     QTest::qWait(TPortWatch::kSettleMs * 2);
     EXPECT_EQ(reports, 0);
     // An adapter's node, its links and their permissions come within milliseconds.
-    for (int i = 0; i < 20; ++i)
+    for (int i = 0; i < 20; ++i) {
         std::filesystem::create_symlink("/dev/null", tree.DevRoot() + "/ttyX" + std::to_string(i));
-    for (int i = 0; i < 5; ++i)
+    }
+    for (int i = 0; i < 5; ++i) {
         std::filesystem::create_directory(tree.TtyClassRoot() + "/tty" + std::to_string(i));
+    }
     ASSERT_TRUE(WaitUntil([&] { return reports > 0; }, std::chrono::milliseconds(1000)));
     QTest::qWait(TPortWatch::kSettleMs * 2);
     EXPECT_EQ(reports, 1);
@@ -162,8 +164,9 @@ TEST_F(PortList, ItemsNameTheirDevicesAndTheListShowsTheSelectedOnesName) {
         QStringLiteral("ttyUSB0 — FTDI FT232R USB UART, s/n A50285BI, драйвер ftdi_sio"),
         QStringLiteral("ttyV0 — виртуальный порт → ") + QString::fromStdString(pty_->SlavePath()),
     };
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(box.itemData(i, Qt::ToolTipRole).toString(), hints[i]);
+    }
     EXPECT_EQ(Selected(), "ttyV0");
     EXPECT_EQ(ToolTipOf(form_->cbPort), hints[2]);
     form_->cbPort->SetItemIndex(1);

@@ -19,8 +19,9 @@ namespace {
 class Preview : public testsupport::WindowTest {
 protected:
     void Samples(int count) {
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < count; ++i) {
             form_->Timer5Timer();
+        }
     }
     double LastX() const {
         const TChartValueList& x = form_->Series1->XValues();

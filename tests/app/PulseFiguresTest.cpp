@@ -110,8 +110,9 @@ TEST(PulseFiguresTest, DutyTexts) {
          "Пачка 55 мс при 2400 бит/с — 55 % такта 100 мс"},
         {300, 0, "Шаблон пуст: импульсов на линии нет"},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(DutyHint(c.rate, QString(c.characters, u'f'), u','), QString::fromUtf8(c.text));
+    }
 }
 
 TEST(PulseFiguresTest, RunLengthTexts) {

@@ -75,8 +75,9 @@ TEST_F(PulseWriter, AtTheLowestRateBurstsRunBackToBackAndTheRunLastsTheSecondsSe
     // About 3 s of characters of 109 ms each, with no pause between the bursts ...
     EXPECT_GE(sent.size(), 24u);
     EXPECT_LE(sent.size(), 28u);
-    for (std::size_t i = 1; i < sent.size(); ++i)
+    for (std::size_t i = 1; i < sent.size(); ++i) {
         EXPECT_LT(sent[i].time - sent[i - 1].time, character + milliseconds(30)) << "char " << i;
+    }
     // ... and none queued behind them: after the end nothing more reaches the line.
     std::this_thread::sleep_for(milliseconds(300));
     EXPECT_EQ(line_->Sent().size(), sent.size());

@@ -23,12 +23,15 @@ protected:
     // on every call).
     static int CountEntries(const char* path) {
         DIR* dir = opendir(path);
-        if (dir == nullptr)
+        if (dir == nullptr) {
             return -1;
+        }
         int count = 0;
-        while (const dirent* entry = readdir(dir))
-            if (entry->d_name[0] != '.')
+        while (const dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.') {
                 ++count;
+            }
+        }
         closedir(dir);
         return count;
     }

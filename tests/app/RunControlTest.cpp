@@ -44,8 +44,9 @@ protected:
             while (::poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) {
                 char buffer[512];
                 const ssize_t n = ::read(pty_->Master(), buffer, sizeof buffer);
-                if (n <= 0)
+                if (n <= 0) {
                     break;
+                }
                 const double at =
                     std::chrono::duration<double, std::milli>(Clock::now() - start).count();
                 arrivals.push_back({at, std::string(buffer, static_cast<std::size_t>(n))});
@@ -56,8 +57,9 @@ protected:
 
     static std::string Joined(const std::vector<Arrival>& arrivals) {
         std::string all;
-        for (const Arrival& a : arrivals)
+        for (const Arrival& a : arrivals) {
             all += a.bytes;
+        }
         return all;
     }
 };
@@ -80,15 +82,18 @@ TEST_F(RunControl, StartOpensTheChosenPortAtTheChosenRateAndWritesThePatternEver
 
     const std::vector<Arrival> arrivals = Collect(650);
     ASSERT_GE(arrivals.size(), 5u);
-    for (const Arrival& a : arrivals)
+    for (const Arrival& a : arrivals) {
         EXPECT_EQ(a.bytes, "fffff");
+    }
     // The writer keeps to a 100 ms grid of absolute deadlines: a tick may come late, never
     // early, and a late one does not move the next. The grid's origin is the least late tick.
     double origin = arrivals[0].atMs;
-    for (std::size_t i = 1; i < arrivals.size(); ++i)
+    for (std::size_t i = 1; i < arrivals.size(); ++i) {
         origin = std::min(origin, arrivals[i].atMs - 100.0 * double(i));
-    for (std::size_t i = 0; i < arrivals.size(); ++i)
+    }
+    for (std::size_t i = 0; i < arrivals.size(); ++i) {
         EXPECT_LT(arrivals[i].atMs - 100.0 * double(i) - origin, 60.0) << "tick " << i;
+    }
 }
 
 TEST_F(RunControl, StopEndsTheWritesAndReturnsToIdle) {
@@ -151,8 +156,9 @@ TEST_F(RunControl, PlusAndMinusChangeWhatTheNextTickWrites) {
     arrivals = Collect(250);
     ASSERT_FALSE(arrivals.empty());
     EXPECT_EQ(arrivals.back().bytes, "fff");
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         QTest::mouseClick(f.Button14, Qt::LeftButton);
+    }
     EXPECT_EQ(f.Edit1->text(), QString());
     EXPECT_EQ(f.Edit4->text(), QString());
     Collect(120);

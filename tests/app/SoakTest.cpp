@@ -61,12 +61,14 @@ TEST_F(Soak, ThreeHundredRunsLeaveNoDescriptorThreadOrStrayWrite) {
         ASSERT_EQ(pty_->Rate(), ComBaudRates[f.BComPort1->BaudRate()]);
         f.Timer1Timer();
         ASSERT_EQ(pty_->Read(kPattern.size()), kPattern);
-        if (cycle % 7 == 0)
+        if (cycle % 7 == 0) {
             Pump(0); // now and then the event thread's dispatches are served at once
+        }
 
         if (countdown) {
-            for (int tick = 0; tick < 12 && Running(); ++tick)
+            for (int tick = 0; tick < 12 && Running(); ++tick) {
                 f.Timer2Timer();
+            }
             ++countdownRuns;
             EXPECT_EQ(f.Gauge1->PercentComplete(), 100);
         } else {

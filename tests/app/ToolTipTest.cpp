@@ -40,14 +40,16 @@ TEST_F(ToolTips, ThirtyWithFiveCharactersRunsTheBurstsBackToBack) {
     ASSERT_EQ(f.cbBaudRate->currentText(), QStringLiteral("30"));
     ASSERT_EQ(f.Edit1->text(), QStringLiteral("fffff"));
     for (QWidget* control :
-         {static_cast<QWidget*>(f.cbBaudRate), static_cast<QWidget*>(f.TrackBar1)})
+         {static_cast<QWidget*>(f.cbBaudRate), static_cast<QWidget*>(f.TrackBar1)}) {
         EXPECT_EQ(ToolTipOf(control), Localised("27.5 Гц на линии (110 бит/с)"));
+    }
     const QString duty = QStringLiteral("Шаблон: 5 символов «f», 15 периодов в пачке\n"
                                         "Пачка 545 мс при 110 бит/с — не короче такта 100 мс:\n"
                                         "пачки идут одна за другой без паузы");
     for (QWidget* control : {static_cast<QWidget*>(f.Edit4), static_cast<QWidget*>(f.Button13),
-                             static_cast<QWidget*>(f.Button14)})
+                             static_cast<QWidget*>(f.Button14)}) {
         EXPECT_EQ(ToolTipOf(control), duty);
+    }
 }
 
 TEST_F(ToolTips, ThreeHundredWithFiveCharactersFillsHalfTheTick) {
@@ -58,8 +60,9 @@ TEST_F(ToolTips, ThreeHundredWithFiveCharactersFillsHalfTheTick) {
     const QString duty = QStringLiteral("Шаблон: 5 символов «f», 15 периодов в пачке\n"
                                         "Пачка 50 мс при 1200 бит/с — 50 % такта 100 мс");
     for (QWidget* control : {static_cast<QWidget*>(f.Edit4), static_cast<QWidget*>(f.Button13),
-                             static_cast<QWidget*>(f.Button14)})
+                             static_cast<QWidget*>(f.Button14)}) {
         EXPECT_EQ(ToolTipOf(control), duty);
+    }
 }
 
 TEST_F(ToolTips, FiguresFollowThePatternAndTheRateWhenNextShown) {

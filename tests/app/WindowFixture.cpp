@@ -67,8 +67,9 @@ void WindowTest::Stop() {
 
 void WindowTest::Pump(int milliseconds) {
     QCoreApplication::processEvents();
-    if (milliseconds > 0)
+    if (milliseconds > 0) {
         QTest::qWait(milliseconds);
+    }
 }
 
 } // namespace testsupport

@@ -18,8 +18,9 @@ namespace testsupport {
 
 TempDir::TempDir() {
     char pattern[] = "/tmp/tavrix-test-XXXXXX";
-    if (mkdtemp(pattern) == nullptr)
+    if (mkdtemp(pattern) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
+    }
     path_ = pattern;
 }
 
@@ -52,8 +53,9 @@ SerialPty::SerialPty(const std::string& name, const std::string& directory)
     : name_(name), directory_(directory.empty() ? dir_.Path() : directory),
       ownDirectory_(directory.empty()) {
     char slaveName[256] = {};
-    if (openpty(&master_, &slave_, slaveName, nullptr, nullptr) != 0)
+    if (openpty(&master_, &slave_, slaveName, nullptr, nullptr) != 0) {
         throw std::runtime_error("openpty failed");
+    }
     fcntl(master_, F_SETFD, FD_CLOEXEC);
     fcntl(slave_, F_SETFD, FD_CLOEXEC);
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
@@ -66,13 +68,15 @@ SerialPty::SerialPty(const std::string& name, const std::string& directory)
 }
 
 SerialPty::~SerialPty() {
-    if (ownDirectory_)
+    if (ownDirectory_) {
         comm::SetDeviceDirectory(previousDirectory_);
-    else
+    } else {
         std::filesystem::remove(LinkPath());
+    }
     CloseMaster();
-    if (slave_ >= 0)
+    if (slave_ >= 0) {
         close(slave_);
+    }
 }
 
 termios SerialPty::MasterSettings() const {
@@ -93,17 +97,20 @@ std::string SerialPty::Read(std::size_t count, std::chrono::milliseconds timeout
     while (data.size() < count) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
+        if (left.count() <= 0) {
             break;
+        }
         pollfd fd{master_, POLLIN, 0};
-        if (poll(&fd, 1, int(left.count())) <= 0)
+        if (poll(&fd, 1, int(left.count())) <= 0) {
             continue;
+        }
         char buffer[256];
         ssize_t n = read(master_, buffer, std::min(sizeof buffer, count - data.size()));
-        if (n > 0)
+        if (n > 0) {
             data.append(buffer, std::size_t(n));
-        else if (n < 0 && errno != EAGAIN && errno != EINTR)
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
             break;
+        }
     }
     return data;
 }
@@ -112,12 +119,14 @@ std::string SerialPty::ReadAll(std::chrono::milliseconds quiet) {
     std::string data;
     for (;;) {
         pollfd fd{master_, POLLIN, 0};
-        if (poll(&fd, 1, int(quiet.count())) <= 0)
+        if (poll(&fd, 1, int(quiet.count())) <= 0) {
             return data;
+        }
         char buffer[256];
         ssize_t n = read(master_, buffer, sizeof buffer);
-        if (n <= 0)
+        if (n <= 0) {
             return data;
+        }
         data.append(buffer, std::size_t(n));
     }
 }
@@ -126,16 +135,18 @@ void SerialPty::Write(const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = write(master_, bytes.data() + done, bytes.size() - done);
-        if (n > 0)
+        if (n > 0) {
             done += std::size_t(n);
-        else if (n < 0 && errno != EAGAIN && errno != EINTR)
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
             throw std::runtime_error("write to the pty master failed");
+        }
     }
 }
 
 void SerialPty::CloseMaster() {
-    if (master_ >= 0)
+    if (master_ >= 0) {
         close(master_);
+    }
     master_ = -1;
 }
 

@@ -7,8 +7,9 @@ namespace {
 
 void Attribute(const TempDir& dir, const std::string& device, const char* name,
                const std::string& value) {
-    if (!value.empty())
+    if (!value.empty()) {
         dir.WriteFile(device + "/" + name, value + "\n");
+    }
 }
 
 } // namespace
@@ -25,8 +26,9 @@ void SysfsTree::Entry(const std::string& name, const std::string& device,
     const std::string tty = dir_.MakeDir(device + "/tty/" + name);
     std::filesystem::create_symlink(dir_.Path() + "/" + device, tty + "/device");
     const std::string driverLink = dir_.Path() + "/" + device + "/driver";
-    if (!std::filesystem::is_symlink(driverLink))
+    if (!std::filesystem::is_symlink(driverLink)) {
         std::filesystem::create_symlink(dir_.MakeDir("bus/" + driver), driverLink);
+    }
     std::filesystem::create_symlink(tty, classRoot_ + "/" + name);
 }
 
@@ -65,9 +67,10 @@ void SysfsTree::SerialBase8250(const std::string& name, const std::string& type)
     const std::string port = ctrl + "/" + ctrl.substr(ctrl.find_last_of('/') + 1) + ".0";
     Entry(name, port, "serial-base/drivers/port");
     for (const auto& [device, driver] :
-         {std::pair{ctrl, "serial-base/drivers/ctrl"}, std::pair{pnp, "pnp/drivers/serial"}})
+         {std::pair{ctrl, "serial-base/drivers/ctrl"}, std::pair{pnp, "pnp/drivers/serial"}}) {
         std::filesystem::create_symlink(dir_.MakeDir("bus/" + std::string(driver)),
                                         dir_.Path() + "/" + device + "/driver");
+    }
     dir_.WriteFile(port + "/tty/" + name + "/type", type + "\n");
 }
 

@@ -16,8 +16,9 @@ using charttest::TWindowChart;
 void Sweep(TLineSeries& series, int samples, int flipEvery) {
     double level = 1.0;
     for (int i = 0; i < samples; ++i) {
-        if (i % flipEvery == 0)
+        if (i % flipEvery == 0) {
             level = level == 1.0 ? 11.0 : 1.0;
+        }
         series.InsertPoint(static_cast<double>(static_cast<long double>(i) * 0.1L), level,
                            QString(), clLime);
     }
@@ -36,8 +37,9 @@ TEST(ChartStaticLayer, NewPointsRedrawOnlyTheSeriesAndLookLikeAFullRedraw) {
     EXPECT_EQ(kept.chart->IncrementalRedrawCount(), 20);
 
     TWindowChart fresh;
-    for (int step = 1; step <= 20; ++step)
+    for (int step = 1; step <= 20; ++step) {
         fresh.series->InsertPoint(step * 0.5, step % 2 == 0 ? 11.0 : 1.0, QString(), clLime);
+    }
     fresh.chart->UpdateOffscreenImage();
     EXPECT_EQ(kept.chart->OffscreenImage(), fresh.chart->OffscreenImage());
 
@@ -139,11 +141,14 @@ QRect Difference(const QImage& a, const QImage& b) {
     for (int y = 0; y < a.height(); ++y) {
         const auto* rowA = reinterpret_cast<const QRgb*>(a.constScanLine(y));
         const auto* rowB = reinterpret_cast<const QRgb*>(b.constScanLine(y));
-        if (std::memcmp(rowA, rowB, rowBytes) == 0)
+        if (std::memcmp(rowA, rowB, rowBytes) == 0) {
             continue;
-        for (int x = 0; x < a.width(); ++x)
-            if (rowA[x] != rowB[x])
+        }
+        for (int x = 0; x < a.width(); ++x) {
+            if (rowA[x] != rowB[x]) {
                 bounds |= QRect(x, y, 1, 1);
+            }
+        }
     }
     return bounds;
 }
@@ -202,8 +207,9 @@ protected:
             const bool wipe = keptDriver.Sample();
             fullDriver.Sample();
             compare(false);
-            if (HasFatalFailure())
+            if (HasFatalFailure()) {
                 return;
+            }
             if (wipe) {
                 keptDriver.Wipe();
                 fullDriver.Wipe();
@@ -220,8 +226,9 @@ TEST_P(ChartIncremental, EverySampleLooksLikeAFullRedrawAtEveryFlipPeriod) {
     const int sweeps = std::string(GetParam().name) == "window view" ? 3 : 2;
     for (const int flipMs : {100, 200, 300, 400, 500}) {
         RunSweeps(flipMs, sweeps);
-        if (HasFatalFailure())
+        if (HasFatalFailure()) {
             return;
+        }
     }
 }
 
@@ -243,17 +250,20 @@ INSTANTIATE_TEST_SUITE_P(
         TView{"no clipping", [](TChart& c) { c.SetClipPoints(false); }}),
     [](const ::testing::TestParamInfo<TView>& info) {
         std::string name = info.param.name;
-        for (char& c : name)
-            if (c == ' ')
+        for (char& c : name) {
+            if (c == ' ') {
                 c = '_';
+            }
+        }
         return name;
     });
 
 TEST(ChartIncremental, ANewSampleTouchesOnlyItsSegment) {
     TWindowChart window;
     TPreviewDriver driver(*window.series, 100);
-    for (int i = 0; i < 60; ++i)
+    for (int i = 0; i < 60; ++i) {
         driver.Sample();
+    }
     window.chart->UpdateOffscreenImage();
     // The level flips between these samples: a slanted segment one x step wide, 63 rows high.
     driver.Sample();
@@ -264,8 +274,9 @@ TEST(ChartIncremental, ANewSampleTouchesOnlyItsSegment) {
     EXPECT_EQ(TChartProbe::StaticRedrawCount(*window.chart), 1);
 
     // Run to x = 20.0, on the right edge: the segment 20.0 -> 20.1 lies beyond the plot.
-    while (driver.LastX() < 20.0)
+    while (driver.LastX() < 20.0) {
         driver.Sample();
+    }
     window.chart->UpdateOffscreenImage();
     const QImage atTwenty = window.chart->OffscreenImage().copy();
     ASSERT_TRUE(driver.Sample());
@@ -279,8 +290,9 @@ TEST(ChartIncremental, SettingsZoomPanningAndTheWheelStillRedrawFully) {
     TWindowChart window;
     TChart& chart = *window.chart;
     TPreviewDriver driver(*window.series, 100);
-    for (int i = 0; i < 30; ++i)
+    for (int i = 0; i < 30; ++i) {
         driver.Sample();
+    }
     chart.UpdateOffscreenImage();
     const auto expectFull = [&](const char* what) {
         const int incremental = chart.IncrementalRedrawCount();
@@ -315,8 +327,9 @@ public:
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
+        if (event->type() == QEvent::Paint) {
             regions.push_back(static_cast<QPaintEvent*>(event)->region());
+        }
         return false;
     }
 };
@@ -327,15 +340,17 @@ TEST(ChartIncremental, AShownChartRepaintsOnlyTheNewSegment) {
     chart.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
     TPreviewDriver driver(*window.series, 100);
-    for (int i = 0; i < 40; ++i)
+    for (int i = 0; i < 40; ++i) {
         driver.Sample();
+    }
     QTRY_VERIFY(!TChartProbe::Dirty(chart));
     QApplication::processEvents();
     TPaintRecorder recorder;
     chart.installEventFilter(&recorder);
 
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         driver.Sample(); // several samples before the loop comes round: one update
+    }
     EXPECT_TRUE(TChartProbe::Dirty(chart));
     QTRY_VERIFY(!recorder.regions.empty());
     EXPECT_FALSE(TChartProbe::Dirty(chart));

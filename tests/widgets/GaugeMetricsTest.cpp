@@ -34,9 +34,10 @@ TEST(GaugePercent, TruncatesTowardZeroAndNeverRounds) {
         {0, 10, 20, 200},
         {0, 10, -5, -50},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(gauge::PercentComplete(c.min, c.max, c.progress), c.percent)
             << c.min << " " << c.max << " " << c.progress;
+    }
 }
 
 TEST(GaugePercent, WideRangesDoNotOverflow) {
@@ -57,8 +58,9 @@ TEST(GaugeFillLength, IsTheFloorOfSpanTimesPercent) {
         {0, 100, 0},      {1, 99, 0},   {kMax, 100, kMax}, {kMax, 99, 2126008810},
         {585, 200, 1170}, {10, -5, -1},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(gauge::FillLength(c.span, c.percent), c.fill) << c.span << " " << c.percent;
+    }
 }
 
 TEST(GaugeTextOrigin, AbsoluteAndTruncatedTowardZero) {
@@ -85,8 +87,9 @@ TEST(GaugePie, StartPointRoundsHalvesToEven) {
         {49, 49, 50, {49, 98}},  {1, 1, 25, {2, 1}}, {1, 1, 8, {1, 0}}, // (1.48, 0.12)
         {1, 1, 9, {2, 0}},                                              // (1.54, 0.16)
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(gauge::PieStartPoint(c.mx, c.my, c.percent), c.point) << c.percent;
+    }
 }
 
 TEST(GaugeNeedle, EndPointFollowsThePercentage) {
@@ -101,8 +104,9 @@ TEST(GaugeNeedle, EndPointFollowsThePercentage) {
         {50, 40, 25, {15, 12}},   // (1 − cos 45°) × 50 = 14.64, (1 − sin 45°) × 40 = 11.7
         {292, 41, 75, {498, 12}},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(gauge::NeedleEnd(c.cx, c.baseRow, c.percent), c.end) << c.percent;
+    }
 }
 
 TEST(GaugeLine, LeavesOutTheEndPoint) {
@@ -113,8 +117,9 @@ TEST(GaugeLine, LeavesOutTheEndPoint) {
     EXPECT_TRUE(gauge::LinePixels({3, 3}, {3, 3}).empty());
     const auto diagonal = gauge::LinePixels({10, 10}, {0, 0});
     ASSERT_EQ(diagonal.size(), 10u);
-    for (std::size_t i = 0; i < diagonal.size(); ++i)
+    for (std::size_t i = 0; i < diagonal.size(); ++i) {
         EXPECT_EQ(diagonal[i], QPoint(10 - int(i), 10 - int(i)));
+    }
     // Steep lines step one row per pixel.
     const auto steep = gauge::LinePixels({0, 0}, {2, 9});
     EXPECT_EQ(steep.size(), 9u);

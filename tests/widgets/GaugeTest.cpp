@@ -3,7 +3,7 @@
 #include "platform/ui/Exception.h"
 #include "tests/support/ErrorBoxes.h"
 #include "widgets/GaugeMetrics.h"
-#include "widgets/Gauges_p.h"
+#include "widgets/GaugesPrivate.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -60,13 +60,16 @@ struct Census {
 
 Census CountColour(const QImage& image, const QRect& area, QRgb colour, const QRect& allowed) {
     Census census;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
             if (image.pixel(x, y) == colour) {
                 ++census.count;
-                if (!allowed.contains(x, y))
+                if (!allowed.contains(x, y)) {
                     ++census.outside;
+                }
             }
+        }
+    }
     return census;
 }
 
@@ -219,8 +222,9 @@ TEST(GaugePixels, PieGrowsClockwiseFromTwelve) {
         gauge.SetProgress(c.percent);
         const QImage image = gauge.Render();
         ExpectBlackFrame(image);
-        for (int q = 0; q < 4; ++q)
+        for (int q = 0; q < 4; ++q) {
             EXPECT_EQ(image.pixel(quarters[q]), c.quarters[q]) << c.percent << "% quarter " << q;
+        }
         // Outside the dial: the control colour.
         EXPECT_EQ(image.pixel(3, 3), kBlue);
         EXPECT_EQ(image.pixel(97, 97), kBlue);
@@ -246,15 +250,17 @@ TEST(GaugePixels, NeedleStandsOnTheBaseAndPointsByPercentage) {
     EXPECT_EQ(image.pixel(50, 25), kWhite) << "no needle at 0 %";
     EXPECT_EQ(image.pixel(3, 3), kBlue) << "the corner outside the dial";
     // The base line runs along the bottom edge from L to L + W − 1, over the frame row.
-    for (int x = 1; x <= 100; ++x)
+    for (int x = 1; x <= 100; ++x) {
         ASSERT_EQ(image.pixel(x, 50), kRed) << x;
+    }
     EXPECT_EQ(image.pixel(0, 50), kBlack);
     EXPECT_EQ(image.pixel(0, 0), kBlack);
 
     gauge.SetProgress(50); // straight up: column 50 from row 49 to row 1
     image = gauge.Render();
-    for (int y = 1; y <= 49; ++y)
+    for (int y = 1; y <= 49; ++y) {
         ASSERT_EQ(image.pixel(50, y), kRed) << y;
+    }
     EXPECT_EQ(image.pixel(48, 25), kWhite);
     EXPECT_EQ(image.pixel(52, 25), kWhite);
 
@@ -274,8 +280,9 @@ class PaintCounter : public QObject {
 public:
     int paints = 0;
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
+        if (event->type() == QEvent::Paint) {
             ++paints;
+        }
         return false;
     }
 };
@@ -312,8 +319,9 @@ TEST_F(GaugeOnScreen, ProgressRepaintsAtOnceOnlyOnAWholePercentageChange) {
     gauge->SetProgress(2000);
     EXPECT_EQ(gauge->Progress(), 1000);
     EXPECT_EQ(counter.paints, 100);
-    for (int i = 0; i < 10; ++i)
+    for (int i = 0; i < 10; ++i) {
         gauge->SetProgress(5000); // clamps to the held value: nothing
+    }
     gauge->SetProgress(-7);
     EXPECT_EQ(gauge->Progress(), 0);
     EXPECT_EQ(counter.paints, 101);

@@ -141,8 +141,9 @@ TEST_F(SpinButtonAlone, AsFocusHolderWithTabStop) {
     pair->resize(20, 40);
     const QImage image = pair->DownButton()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     int framePixels = 0;
-    for (int x = 3; x < pair->DownButton()->width() - 3; ++x)
+    for (int x = 3; x < pair->DownButton()->width() - 3; ++x) {
         framePixels += image.pixel(x, 3) == 0xFF000000 ? 1 : 0;
+    }
     EXPECT_GT(framePixels, 3);
     EXPECT_LT(framePixels, pair->DownButton()->width() - 6) << "dotted, not solid";
 

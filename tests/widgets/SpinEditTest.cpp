@@ -67,8 +67,9 @@ protected:
         ASSERT_TRUE(other->hasFocus());
     }
     void Type(const QString& keys) {
-        for (QChar c : keys)
+        for (QChar c : keys) {
             QTest::keyClick(edit, c.toLatin1());
+        }
     }
     QPoint Centre(QWidget* w) const { return w->rect().center(); }
     TTimerSpeedButton* Up() const { return edit->Button()->UpButton(); }
@@ -353,8 +354,9 @@ TEST_F(SpinEditWindow, HeldButtonRepeatsOnTheRealTimer) {
     ASSERT_GE(whileHeld, 1u);
     EXPECT_LE(whileHeld, 7u);
     // The k-th repeat is due 400 + 100 × k ms after the press.
-    for (std::size_t i = 0; i < whileHeld; ++i)
+    for (std::size_t i = 0; i < whileHeld; ++i) {
         EXPECT_GE(steps[i], 395 + 100 * static_cast<qint64>(i)) << i;
+    }
     EXPECT_EQ(steps.size(), whileHeld + 1);
 }
 

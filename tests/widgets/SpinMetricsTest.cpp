@@ -74,37 +74,43 @@ TEST(SpinParse, TableOfTexts) {
         {"abc", std::nullopt},
         {"１２", std::nullopt}, // full-width digits are not digits here
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(spin::ParseNumber(QString::fromUtf8(c.text)), c.value) << '"' << c.text << '"';
+    }
 }
 
 // The same rules told differently: a regular expression for the shape, strtoull for the value.
 std::optional<std::int32_t> ReferenceParse(const std::string& text) {
     static const std::regex shape(R"(^ *([+-]?)(?:([0-9]+)|(?:\$|x|X|0x|0X)([0-9A-Fa-f]+))$)");
     std::smatch match;
-    if (!std::regex_match(text, match, shape))
+    if (!std::regex_match(text, match, shape)) {
         return std::nullopt;
+    }
     const bool negative = match[1] == "-";
     const bool hex = match[3].matched;
     std::string digits = hex ? match[3].str() : match[2].str();
     digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
-    if (digits.size() > 10)
+    if (digits.size() > 10) {
         return std::nullopt;
+    }
     const unsigned long long magnitude = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
     if (hex) {
-        if (magnitude > 0xFFFFFFFFull)
+        if (magnitude > 0xFFFFFFFFull) {
             return std::nullopt;
+        }
         const long long pattern = magnitude >= 0x80000000ull
                                       ? static_cast<long long>(magnitude) - 0x100000000ll
                                       : static_cast<long long>(magnitude);
         long long value = negative ? -pattern : pattern;
-        if (value > kMax) // the negated lowest value stays where it is
+        if (value > kMax) { // the negated lowest value stays where it is
             value -= 0x100000000ll;
+        }
         return static_cast<std::int32_t>(value);
     }
     const long long value = negative ? -static_cast<long long>(magnitude) : magnitude;
-    if (value < kMin || value > kMax)
+    if (value < kMin || value > kMax) {
         return std::nullopt;
+    }
     return static_cast<std::int32_t>(value);
 }
 
@@ -123,16 +129,19 @@ TEST(SpinParse, AgreesWithAReferenceOnRandomTexts) {
             text += signs[std::uniform_int_distribution<int>(0, 3)(random)];
             text += prefixes[std::uniform_int_distribution<int>(0, 6)(random)];
             const std::string& pool = random() % 3 ? digits : std::string("0123456789abcdefABCDEF");
-            for (int i = 0; i < length; ++i)
+            for (int i = 0; i < length; ++i) {
                 text +=
                     pool[std::uniform_int_distribution<std::size_t>(0, pool.size() - 1)(random)];
-            if (random() % 8 == 0)
+            }
+            if (random() % 8 == 0) {
                 text.insert(std::uniform_int_distribution<std::size_t>(0, text.size())(random), 1,
                             alphabet[random() % alphabet.size()]);
+            }
         } else {
-            for (int i = 0; i < length; ++i)
+            for (int i = 0; i < length; ++i) {
                 text += alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() -
                                                                                    1)(random)];
+            }
         }
         ASSERT_EQ(spin::ParseNumber(QString::fromLatin1(text)), ReferenceParse(text))
             << '"' << text << '"';
@@ -159,18 +168,22 @@ TEST(SpinSteps, SaturateAtTheEndsOfTheRange) {
 }
 
 TEST(SpinTypedChars, AcceptedAndRefused) {
-    for (char16_t c : std::u16string(u"0123456789+-.\b\x01\x16\x18\x1b"))
+    for (char16_t c : std::u16string(u"0123456789+-.\b\x01\x16\x18\x1b")) {
         EXPECT_TRUE(spin::AcceptsTypedChar(c, u'.', true)) << int(c);
-    for (char16_t c : std::u16string(u"\r a,/:xX$e\x7fж"))
+    }
+    for (char16_t c : std::u16string(u"\r a,/:xX$e\x7fж")) {
         EXPECT_FALSE(spin::AcceptsTypedChar(c, u'.', true)) << int(c);
+    }
     // The separator follows the locale.
     EXPECT_TRUE(spin::AcceptsTypedChar(u',', u',', true));
     EXPECT_FALSE(spin::AcceptsTypedChar(u'.', u',', true));
     // Editor disabled: only control characters other than backspace and Enter.
-    for (char16_t c : std::u16string(u"05+-.\b\r"))
+    for (char16_t c : std::u16string(u"05+-.\b\r")) {
         EXPECT_FALSE(spin::AcceptsTypedChar(c, u'.', false)) << int(c);
-    for (char16_t c : std::u16string(u"\x01\x03\x16\x18\x1b"))
+    }
+    for (char16_t c : std::u16string(u"\x01\x03\x16\x18\x1b")) {
         EXPECT_TRUE(spin::AcceptsTypedChar(c, u'.', false)) << int(c);
+    }
 }
 
 TEST(SpinLayout, MainWindowEntryAndPair) {

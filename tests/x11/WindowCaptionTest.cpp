@@ -41,8 +41,9 @@ std::map<QString, QString> XTextProperties(WId window, const QStringList& names)
     const QStringList lines = QString::fromUtf8(xprop.readAllStandardOutput()).split(u'\n');
     for (const QString& text : lines) {
         const QRegularExpressionMatch match = line.match(text);
-        if (match.hasMatch())
+        if (match.hasMatch()) {
             properties[match.captured(1)] = match.captured(2);
+        }
     }
     return properties;
 }
