@@ -3,6 +3,7 @@
 #include "platform/ports/PortNames.h"
 #include "serial/BCPortPrivate.h"
 
+#include <QCollator>
 #include <algorithm>
 #include <vector>
 
@@ -17,8 +18,9 @@ void ListComPorts(QStringList& strings) {
         list.append(QString::fromStdString(name));
     }
     // Case-insensitive in the user's locale, character by character: ttyS10 before ttyS2.
-    std::sort(list.begin(), list.end(), [](const QString& a, const QString& b) {
-        return QString::localeAwareCompare(a.toCaseFolded(), b.toCaseFolded()) < 0;
-    });
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(false);
+    std::sort(list.begin(), list.end(), collator);
     strings = list;
 }
