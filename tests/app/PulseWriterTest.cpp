@@ -128,8 +128,15 @@ TEST_F(PulseWriter, TheWindowsThreadKeepsServingItsEventLoopAtEveryRate) {
         probe.start(5);
         ASSERT_TRUE(WaitUntil([&] { return Idle(); }, milliseconds(3000)));
         probe.stop();
-        // A write on the window's thread held it up for 545 ms at "30".
-        EXPECT_LT(worst, 150);
+        // A write on the window's thread held it up for 545 ms at "30". Under ThreadSanitizer
+        // every memory access is slowed several times over; there the bound only has to stay
+        // below that 545 ms.
+#if defined(__SANITIZE_THREAD__)
+        constexpr qint64 kWorstGap = 500;
+#else
+        constexpr qint64 kWorstGap = 150;
+#endif
+        EXPECT_LT(worst, kWorstGap);
         EXPECT_GT(line_->Sent().size(), 0u);
     }
     EXPECT_TRUE(ErrorBoxes::Texts().isEmpty()) << Errors();
