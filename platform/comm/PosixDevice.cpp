@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -23,7 +24,10 @@ PosixDevice::PosixDevice(UniqueFd fd, UniqueFd wake)
         std::lock_guard lock(mutex_);
         UpdateLine(true);
     }
-    monitor_ = std::thread([this] { Monitor(); });
+    monitor_ = std::thread([this] {
+        pthread_setname_np(pthread_self(), "comm monitor");
+        Monitor();
+    });
 }
 
 PosixDevice::~PosixDevice() {

@@ -67,6 +67,7 @@ void TThread::Start() {
 }
 
 void TThread::Body() {
+    pthread_setname_np(pthread_self(), "thread");
     SetCurrentThreadPriority(priority_);
     std::exception_ptr fatal;
     try {

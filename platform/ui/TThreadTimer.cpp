@@ -4,6 +4,7 @@
 #include "platform/ui/Application.h"
 
 #include <QMetaObject>
+#include <pthread.h>
 #include <utility>
 
 namespace ui {
@@ -56,6 +57,7 @@ void TThreadTimer::StartThread() {
         deadline_ = Clock::now() + period_;
     }
     thread_ = std::thread([this, priority = priority_] {
+        pthread_setname_np(pthread_self(), "thread timer");
         SetCurrentThreadPriority(priority);
         Run();
     });
