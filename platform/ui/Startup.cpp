@@ -9,7 +9,8 @@ TStartup::TPlatformChoice::TPlatformChoice(TPlatform platform) {
     // preview's new segment, the caret). With the shared-memory transport every paint over
     // pixels whose transfer the server has not finished waits for a round trip to the server
     // first; sending the pixels inside the request costs no round trip and, at these sizes,
-    // no more. A setting of the user's own is kept.
+    // no more. A setting of the user's own is left as it is (the toolkit only asks whether the
+    // variable is set).
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) {
         qputenv("QT_XCB_NO_MITSHM", "1");
     }
