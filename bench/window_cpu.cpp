@@ -43,6 +43,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The name the window's thread carries in the per-thread figures, whatever the binary is called.
+constexpr char kWindowThread[] = "window";
+
 // utime + stime of a process in seconds; negative when it cannot be read.
 double StatCpuSeconds(const std::string& pid) {
     std::ifstream file("/proc/" + pid + "/stat");
@@ -70,10 +73,10 @@ double StatCpuSeconds(const std::string& pid) {
     return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-// Voluntary context switches of a thread ("thread-self" or "self/task/<tid>"), each a sleep that
-// ended; negative when they cannot be read.
-long long VoluntarySwitches(const std::string& thread) {
-    std::ifstream file("/proc/" + thread + "/status");
+// Voluntary context switches of a thread of this process, each a sleep that ended; negative when
+// they cannot be read.
+long long VoluntarySwitches(const std::string& tid) {
+    std::ifstream file("/proc/self/task/" + tid + "/status");
     const std::string key = "voluntary_ctxt_switches:";
     for (std::string line; std::getline(file, line);) {
         if (line.compare(0, key.size(), key) == 0) {
@@ -110,7 +113,7 @@ std::map<std::string, TThreadUse> ThreadUse() {
         std::getline(nameFile, name);
         const std::string tid = task.path().filename().string();
         const double seconds = ThreadCpuSeconds(std::stoi(tid));
-        const long long switches = VoluntarySwitches("self/task/" + tid);
+        const long long switches = VoluntarySwitches(tid);
         if (!name.empty() && seconds >= 0.0 && switches >= 0) {
             threads[name].cpu += seconds;
             threads[name].wakeups += switches;
@@ -167,7 +170,6 @@ struct TPhase {
     double stat = 0.0;                         // utime + stime
     double precise = 0.0;                      // CLOCK_PROCESS_CPUTIME_ID
     double server = -1.0;                      // the X server's utime + stime
-    long long wakeups = -1;                    // of the window's thread
     std::map<std::string, TThreadUse> threads; // by thread name
 };
 
@@ -175,7 +177,6 @@ TPhase Measure(double seconds, const std::string& serverPid) {
     const double stat0 = StatCpuSeconds("self");
     const double precise0 = ProcessCpuSeconds();
     const double server0 = serverPid.empty() ? -1.0 : StatCpuSeconds(serverPid);
-    const long long switches0 = VoluntarySwitches("thread-self");
     const std::map<std::string, TThreadUse> threads0 = ThreadUse();
     const auto wall0 = Clock::now();
     harness::Wait(static_cast<int>(seconds * 1000));
@@ -190,9 +191,6 @@ TPhase Measure(double seconds, const std::string& serverPid) {
             use.wakeups -= before->second.wakeups;
         }
     }
-    if (switches0 >= 0) {
-        phase.wakeups = VoluntarySwitches("thread-self") - switches0;
-    }
     if (server0 >= 0.0) {
         phase.server = StatCpuSeconds(serverPid) - server0;
     }
@@ -202,8 +200,9 @@ TPhase Measure(double seconds, const std::string& serverPid) {
 void Report(const char* name, const TPhase& phase) {
     std::printf("%-6s %6.1f s   utime+stime %6.3f %%   cputime %6.3f %%", name, phase.wall,
                 phase.stat / phase.wall * 100.0, phase.precise / phase.wall * 100.0);
-    if (phase.wakeups >= 0) {
-        std::printf("   wake-ups %6.1f /s", static_cast<double>(phase.wakeups) / phase.wall);
+    if (const auto window = phase.threads.find(kWindowThread); window != phase.threads.end()) {
+        std::printf("   wake-ups %6.1f /s",
+                    static_cast<double>(window->second.wakeups) / phase.wall);
     }
     if (phase.server >= 0.0) {
         std::printf("   X server %6.3f %%", phase.server / phase.wall * 100.0);
@@ -254,9 +253,7 @@ int main(int argc, char** argv) {
     const double idleSeconds = argc > 2 ? std::atof(argv[2]) : 30.0;
     const std::string mode = argc > 3 ? argv[3] : "";
     const bool hideChart = mode == "no-chart";
-    // The window's thread by a name of its own in the per-thread figures, whatever the binary
-    // is called.
-    pthread_setname_np(pthread_self(), "window");
+    pthread_setname_np(pthread_self(), kWindowThread);
     harness::Startup startup(argc, argv);
     const std::string serverPid =
         QGuiApplication::platformName() == QStringLiteral("xcb") ? XServerPid() : std::string();

@@ -15,7 +15,7 @@ reps=${1:-3}
 run=${2:-20}
 idle=${3:-10}
 platform=${4:-xcb}
-shift 4 || true
+shift $(($# < 4 ? $# : 4))
 if [ $# -eq 0 ]; then
     set -- build/release/bench/window_cpu
 fi
