@@ -106,7 +106,7 @@ def module_order(moddir, wanted):
         if name not in files:
             sys.exit(f"module {name} is neither in the kernel package nor built in")
         for dep in filter(None, modinfo(files[name]).get("depends", "").split(",")):
-            visit(dep)
+            visit(dep.replace("-", "_"))
         order.append(files[name])
     for name in wanted:
         visit(name)
@@ -379,7 +379,9 @@ class Judge:
         bursts = bursts_of(chunks)
         context = self.context(line, start - 0.5, stop + 1.0, start,
                                self.trace_between(start - 0.5, stop + 1.0, "serial"))
-        if not self.check(bool(bursts), f"{name}: bursts", "no bytes reached the host", context):
+        if not self.check(bool(bursts), f"{name}: bursts",
+                          f"{len(bursts)} bursts" if bursts else "no bytes reached the host",
+                          context):
             return
         wrong = [b for b in bursts if b[1] != pattern.encode()]
         self.check(not wrong, f"{name}: burst contents",
@@ -393,7 +395,7 @@ class Judge:
         if ftdi:
             bauds = self.trace_between(start, first, "usb_serial_set_baud")
             datas = self.trace_between(start, first, "usb_serial_set_data")
-            baud_ok = bool(bauds) and re.search(rf"baud {rate}\b", bauds[-1][1])
+            baud_ok = bool(bauds) and re.search(rf"baud rate {rate}$", bauds[-1][1])
             data_ok = bool(datas) and re.search(r"parity E, data bits 8, stop bits 2", datas[-1][1])
             seen = f"{bauds[-1][1] if bauds else 'no set_baud'} / {datas[-1][1] if datas else 'no set_data'}"
             self.check(bool(baud_ok and data_ok), f"{name}: settings in QEMU's FTDI",
@@ -417,7 +419,7 @@ class Judge:
                             f"{median if median is None else round(median, 1)} ms "
                             f"(expected {expected:.0f})")
         self.check(median is not None and low <= median <= high, f"{name}: cadence",
-                   f"median interval {median} ms, expected {low:.0f} ... {high:.0f} ms", context)
+                   f"median interval {median and round(median, 1)} ms, expected {low:.0f} ... {high:.0f} ms", context)
         if pulled is None and "change" not in [m.split()[0] for _, m in inner]:
             slack = 2 if not ftdi else 3
             self.check(abs(len(bursts) - count_expected) <= slack, f"{name}: burst count",
@@ -475,7 +477,7 @@ class Judge:
                 runs.add((port, index))
                 allowed[port].append((start, stop + STOP_GRACE))
                 self.run(port, index, pattern, start, stop, inner)
-            elif words[0] == "refuse":
+            elif words[0] == "refuse" and words[-1] == "start":
                 port = words[1]
                 end = self.markers[i + 1][0] if i + 1 < len(self.markers) else start + 1
                 got = self.lines[port].between(start, end)
