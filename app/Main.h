@@ -131,6 +131,9 @@ private:
     bool shown_ = false;
     TPortWatch* portWatch_ = nullptr;
     bool portListStale_ = false;
+    // The port the operator works with: the one chosen in the list or last started on. When it
+    // vanishes the list falls back to another item, and selects it again when it comes back.
+    QString operatorPort_;
     std::optional<TColor> patternColor_;
     mutable std::mutex patternMutex_;
     std::string pattern_;
