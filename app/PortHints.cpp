@@ -25,7 +25,8 @@ QString UnavailableFrequencies(const ports::PortDescription& description,
         return {};
     }
     return missing.join(QStringLiteral(", ")) +
-           (missing.size() == 1 ? QStringLiteral(" Гц недоступна") : QStringLiteral(" Гц недоступны")) +
+           (missing.size() == 1 ? QStringLiteral(" Гц недоступна")
+                                : QStringLiteral(" Гц недоступны")) +
            QStringLiteral(": наименьшая скорость адаптера %1 бит/с").arg(rates.Lowest());
 }
 

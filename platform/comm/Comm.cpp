@@ -82,7 +82,7 @@ bool SetCommState(HANDLE device, const DCB* dcb) {
     // as set; the line keeps what it had.
     return WithDevice(device, [&](Device& d) {
         return detail::FindAdapterRates(device).Makes(dcb->BaudRate) ? d.SetCommState(*dcb)
-                                                                      : ERROR_INVALID_PARAMETER;
+                                                                     : ERROR_INVALID_PARAMETER;
     });
 }
 

@@ -12,8 +12,8 @@
 namespace ports {
 namespace {
 
-constexpr unsigned kFtdiSioRates[] = {300,   600,   1200,  2400,  4800,
-                                      9600,  19200, 38400, 57600, 115200};
+constexpr unsigned kFtdiSioRates[] = {300,  600,   1200,  2400,  4800,
+                                      9600, 19200, 38400, 57600, 115200};
 
 // ftdi_sio's chip names by bcdDevice; releases below 0x200 are the SIO.
 struct FtdiChip {
@@ -92,8 +92,9 @@ AdapterRates AdapterRatesOf(const PortDescription& description) {
         rates.chip = "SIO";
         return rates;
     }
-    const auto chip = std::find_if(std::begin(kFtdiChips), std::end(kFtdiChips),
-                                   [&](const FtdiChip& c) { return c.revision == description.usbRevision; });
+    const auto chip =
+        std::find_if(std::begin(kFtdiChips), std::end(kFtdiChips),
+                     [&](const FtdiChip& c) { return c.revision == description.usbRevision; });
     if (chip != std::end(kFtdiChips)) {
         rates.chip = chip->name;
     }

@@ -3,9 +3,9 @@
 #include "tests/support/SerialPty.h"
 #include "tests/support/SysfsTree.h"
 
+#include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <filesystem>
 #include <sys/stat.h>
 
 using ::testing::ElementsAre;
@@ -273,7 +273,8 @@ TEST_F(DescribePortTest, AdaptersAreFoundByTheirDeviceNodeAndTheirReleaseNumber)
     EXPECT_EQ(ports::AdapterRatesOfDevice(dev + "/ttyUSB0").chip, "FT232R");
     EXPECT_EQ(ports::AdapterRatesOfDevice(dev + "/ttyLink").chip, "FT232R");
     // A name with no node (a simulated line) is looked up as it stands.
-    EXPECT_EQ(ports::AdapterRatesOfDevice(dev + "/ttyUSB1").rule, ports::AdapterRates::rFtdiDivisor);
+    EXPECT_EQ(ports::AdapterRatesOfDevice(dev + "/ttyUSB1").rule,
+              ports::AdapterRates::rFtdiDivisor);
     EXPECT_EQ(ports::AdapterRatesOfDevice(dev + "/ttyNone").rule, ports::AdapterRates::rAny);
     ports::SetTtyClassRoot(previous);
 }
