@@ -193,6 +193,9 @@ void TMainForm::Timer3Timer() {
     Edit2->ChangeText(ui::FormatShortDate(QDateTime::currentDateTime().date(), settings));
 }
 
+// Timer4's and Timer5's ticks come in batches, one per chart frame (CreateTimers): several
+// samples and flips run back to back, each as at its own 10 ms instant, and the chart shows
+// them together in one frame, as it would have shown them had each woken the window.
 void TMainForm::Timer4Timer() {
     PulseLevel = PulseLevel + 10.0;
     if (PulseLevel > 11.0) {
