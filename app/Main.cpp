@@ -61,6 +61,7 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::btnConnectClick() {
+    operatorPort_ = cbPort->currentText();
     BComPort1->SetPort(cbPort->currentText());
     BComPort1->SetBaudRate(static_cast<TBaudRate>(cbBaudRate->ItemIndex()));
     if (!BComPort1->Open()) {
@@ -192,6 +193,9 @@ void TMainForm::Timer3Timer() {
     Edit2->ChangeText(ui::FormatShortDate(QDateTime::currentDateTime().date(), settings));
 }
 
+// Timer4's and Timer5's ticks come in batches, one per chart frame (CreateTimers): several
+// samples and flips run back to back, each as at its own 10 ms instant, and the chart shows
+// them together in one frame, as it would have shown them had each woken the window.
 void TMainForm::Timer4Timer() {
     PulseLevel = PulseLevel + 10.0;
     if (PulseLevel > 11.0) {
@@ -244,6 +248,7 @@ void TMainForm::SetUpPortWatch() {
     portWatch_ = new TPortWatch(this);
     portWatch_->OnChange = [this] { ui::RunHandler([this] { PortsChanged(); }); };
     portWatch_->Watch();
+    cbPort->OnChange = [this] { operatorPort_ = cbPort->currentText(); };
     DescribePorts();
     ui::SetToolTipSource(cbPort,
                          [this] { return cbPort->currentData(Qt::ToolTipRole).toString(); });
@@ -270,7 +275,10 @@ void TMainForm::RefreshPortList() {
     }
     if (names != cbPort->Items()) {
         const QString selected = cbPort->ItemIndex() >= 0 ? cbPort->currentText() : QString();
-        const int kept = selected.isEmpty() ? -1 : int(names.indexOf(selected));
+        int kept = operatorPort_.isEmpty() ? -1 : int(names.indexOf(operatorPort_));
+        if (kept < 0 && !selected.isEmpty()) {
+            kept = int(names.indexOf(selected));
+        }
         cbPort->SetItems(names);
         cbPort->SetItemIndex(kept >= 0 ? kept : 0);
     }
@@ -280,7 +288,8 @@ void TMainForm::RefreshPortList() {
 void TMainForm::DescribePorts() {
     for (int i = 0; i < cbPort->count(); ++i) {
         const QString name = cbPort->itemText(i);
-        const QString hint = PortHint(name, ports::DescribePort(name.toStdString()));
+        const QString hint =
+            PortHint(name, ports::DescribePort(name.toStdString()), cbBaudRate->Items());
         cbPort->setItemData(i, ui::PlainToolTip(hint), Qt::ToolTipRole);
     }
 }

@@ -24,6 +24,7 @@ class TComboBox;
 class TEdit;
 class TThreadTimer;
 class TTimer;
+class TTimerBatch;
 class TTrackBar;
 } // namespace ui
 
@@ -129,8 +130,13 @@ private:
     void DescribePorts();
 
     bool shown_ = false;
+    // Delivers Timer4's and Timer5's ticks once per chart frame.
+    ui::TTimerBatch* previewFrames_ = nullptr;
     TPortWatch* portWatch_ = nullptr;
     bool portListStale_ = false;
+    // The port the operator works with: the one chosen in the list or last started on. When it
+    // vanishes the list falls back to another item, and selects it again when it comes back.
+    QString operatorPort_;
     std::optional<TColor> patternColor_;
     mutable std::mutex patternMutex_;
     std::string pattern_;

@@ -8,6 +8,7 @@
 #include "platform/ui/TEdit.h"
 #include "platform/ui/TThreadTimer.h"
 #include "platform/ui/TTimer.h"
+#include "platform/ui/TTimerBatch.h"
 #include "platform/ui/TTrackBar.h"
 #include "serial/BCPort.h"
 #include "widgets/Chart.h"
@@ -256,6 +257,13 @@ void TMainForm::CreateTimers() {
     Timer3 = makeTimer(1000, true, &TMainForm::Timer3Timer);
     Timer4 = makeTimer(10, false, &TMainForm::Timer4Timer);
     Timer5 = makeTimer(1, false, &TMainForm::Timer5Timer);
+    // The preview's flip and sample ticks (10 ms apart at the least) are delivered once per
+    // chart frame, each at its own instant: the chart shows data changes at most once a frame,
+    // so waking the window for every sample changed nothing on screen. The trace is the one
+    // exact timers would draw, whatever the timing of the frames.
+    previewFrames_ = new ui::TTimerBatch(TChart::kFramePeriod, this);
+    previewFrames_->Add(*Timer4);
+    previewFrames_->Add(*Timer5);
     // The countdown and the clock may each move a tick by up to 5 % of their periods, so that
     // they wake the window together (and with the caret's blink) rather than one by one; their
     // periods stay 100 ms and 1 s. The flip timer stays precise: it starts with the sample timer

@@ -1,6 +1,9 @@
 #include "app/PortHints.h"
 
+#include "serial/BCPort.h"
+
 #include <QStringList>
+#include <iterator>
 
 namespace {
 
@@ -8,9 +11,26 @@ QString Text(const std::string& bytes) {
     return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
 
-} // namespace
+// The frequencies the adapter cannot make, and why; empty when it makes them all.
+QString UnavailableFrequencies(const ports::PortDescription& description,
+                               const QStringList& frequencies) {
+    const ports::AdapterRates rates = ports::AdapterRatesOf(description);
+    QStringList missing;
+    for (int i = 0; i < frequencies.size() && i < int(std::size(ComBaudRates)); ++i) {
+        if (!rates.Makes(ComBaudRates[i])) {
+            missing << frequencies[i];
+        }
+    }
+    if (missing.isEmpty()) {
+        return {};
+    }
+    return missing.join(QStringLiteral(", ")) +
+           (missing.size() == 1 ? QStringLiteral(" Гц недоступна")
+                                : QStringLiteral(" Гц недоступны")) +
+           QStringLiteral(": наименьшая скорость адаптера %1 бит/с").arg(rates.Lowest());
+}
 
-QString PortHint(const QString& name, const ports::PortDescription& description) {
+QString Described(const QString& name, const ports::PortDescription& description) {
     QStringList parts;
     const QString driver = Text(description.driver);
     switch (description.kind) {
@@ -45,4 +65,13 @@ QString PortHint(const QString& name, const ports::PortDescription& description)
         parts << QStringLiteral("UART ") + Text(description.uartType);
     }
     return parts.isEmpty() ? name : name + QStringLiteral(" — ") + parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+QString PortHint(const QString& name, const ports::PortDescription& description,
+                 const QStringList& frequencies) {
+    const QString hint = Described(name, description);
+    const QString unavailable = UnavailableFrequencies(description, frequencies);
+    return unavailable.isEmpty() ? hint : hint + u'\n' + unavailable;
 }

@@ -6,8 +6,13 @@
 #include "platform/ports/PortNames.h"
 
 #include <QString>
+#include <QStringList>
 
 // "ttyUSB0 — FTDI FT232R USB UART, s/n A50285BI, драйвер ftdi_sio",
 // "ttyS0 — встроенный порт, драйвер serial8250, UART 16550A",
 // "ttyV8 — виртуальный порт → /dev/pts/3"; a port the system tells nothing about gives its name.
-QString PortHint(const QString& name, const ports::PortDescription& description);
+// An adapter that cannot make some of the frequencies (the frequency list's items, index i at
+// line rate ComBaudRates[i]) gets a second line naming them:
+// "30 Гц недоступна: наименьшая скорость адаптера 184 бит/с".
+QString PortHint(const QString& name, const ports::PortDescription& description,
+                 const QStringList& frequencies = {});

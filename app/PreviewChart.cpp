@@ -21,7 +21,6 @@ TLineSeries& ConfigurePreviewChart(TChart& chart) {
     series.Pointer().SetInflateMargins(true);
     series.Pointer().SetStyle(psRectangle);
     series.Pointer().SetVisible(false);
-    FixPreviewAxes(chart);
     return series;
 }
 

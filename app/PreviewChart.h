@@ -13,9 +13,10 @@ class TLineSeries;
 inline constexpr QRect kPreviewChartBounds{8, 360, 601, 153};
 
 // The stored settings of Chart1 and its one series Series1 (bounds, black, margins 0 but 5 % at
-// the top, title "TChart" hidden, no legend, 2D; the series red with hidden rectangle markers),
-// then both axes fixed as FormCreate fixes them. Returns the series.
+// the top, title "TChart" hidden, no legend, 2D; the series red with hidden rectangle markers).
+// The axes stay automatic: the window fixes them only once its port list has been read.
+// Returns the series.
 TLineSeries& ConfigurePreviewChart(TChart& chart);
 
-// Both axes fixed to 0 ... 20: first the left axis, then the bottom one.
+// Both axes fixed to 0 ... 20, as FormCreate fixes them: first the left axis, then the bottom.
 void FixPreviewAxes(TChart& chart);

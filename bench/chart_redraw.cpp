@@ -16,6 +16,7 @@ namespace {
 void BM_ChartFullRedraw202Points(benchmark::State& state) {
     TChart chart;
     TLineSeries* series = &ConfigurePreviewChart(chart);
+    FixPreviewAxes(chart);
     double level = 1.0;
     for (int index = 0; index <= 201; ++index) {
         if (index % 20 == 0) {
@@ -50,6 +51,7 @@ void AddSample(TLineSeries& series, int index) {
 void RunSamples(benchmark::State& state, bool timeTheWipe) {
     TChart chart;
     TLineSeries& series = ConfigurePreviewChart(chart);
+    FixPreviewAxes(chart);
     chart.UpdateOffscreenImage();
     int index = -1;
     double pixels = 0;

@@ -29,13 +29,13 @@ TWatchEvents MaskToEvents(comm::DWORD mask) {
 }
 
 TComThread::TComThread(TBComPort* comPort) : ui::TThread(true), comPort_(comPort) {
-    stopEvent_ = comm::CreateEventA(nullptr, true, false, nullptr);
+    StopEvent = comm::CreateEventA(nullptr, true, false, nullptr);
     SetPriority(comPort_->EventThreadPriority());
     comm::SetCommMask(comPort_->Handle(), EventsToMask(comPort_->WatchEvents()));
     try {
         Start();
     } catch (...) {
-        comm::CloseHandle(stopEvent_);
+        comm::CloseHandle(StopEvent);
         throw;
     }
 }
@@ -46,7 +46,7 @@ TComThread::~TComThread() {
 }
 
 void TComThread::SignalStop() {
-    comm::SetEvent(stopEvent_);
+    comm::SetEvent(StopEvent);
     comm::Sleep(0);
 }
 
@@ -55,7 +55,7 @@ void TComThread::Execute() {
     comm::OVERLAPPED overlapped;
     comm::DWORD mask = 0;
     overlapped.hEvent = comm::CreateEventA(nullptr, true, true, nullptr);
-    const comm::HANDLE handles[2] = {stopEvent_, overlapped.hEvent};
+    const comm::HANDLE handles[2] = {StopEvent, overlapped.hEvent};
 
     // The exit steps also run when an error from a dispatch ends the thread: clearing the mask
     // ends the pending device wait, which must not outlive its record.
@@ -67,7 +67,7 @@ void TComThread::Execute() {
             comm::CloseHandle(wait);
             comm::CloseHandle(stop);
         }
-    } exit{device, overlapped.hEvent, stopEvent_};
+    } exit{device, overlapped.hEvent, StopEvent};
 
     for (;;) {
         comm::WaitCommEvent(device, &mask, &overlapped);
@@ -79,7 +79,7 @@ void TComThread::Execute() {
         if (!comm::GetOverlappedResult(device, &overlapped, &transferred, false)) {
             continue;
         }
-        pendingEvents_ = MaskToEvents(mask);
+        PendingEvents = MaskToEvents(mask);
         switch (comPort_->SyncMethod()) {
         case smThreadSync:
             Synchronize([this] { DispatchEvents(); });
@@ -96,7 +96,7 @@ void TComThread::Execute() {
 
 void TComThread::DispatchEvents() {
     for (TWatchEvent e : DispatchOrder) {
-        if (pendingEvents_.Contains(e)) {
+        if (PendingEvents.Contains(e)) {
             comPort_->DoEvent(e);
         }
     }
@@ -104,7 +104,7 @@ void TComThread::DispatchEvents() {
 
 void TComThread::SendEventMessages() {
     for (TWatchEvent e : DispatchOrder) {
-        if (pendingEvents_.Contains(e)) {
+        if (PendingEvents.Contains(e)) {
             ui::SendMessage(comPort_->NotifyWindow(), WM_PORTEVENT, WatchEventMasks[e], 0);
         }
     }

@@ -41,6 +41,6 @@ private:
     void SendEventMessages();
 
     TBComPort* comPort_;
-    TWatchEvents pendingEvents_;
-    comm::HANDLE stopEvent_ = comm::INVALID_HANDLE_VALUE;
+    TWatchEvents PendingEvents;
+    comm::HANDLE StopEvent = comm::INVALID_HANDLE_VALUE;
 };

@@ -63,19 +63,22 @@ QPainter::RenderHints NoHints() {
 
 } // namespace
 
-TBltBitmap::TBltBitmap(int width, int height) {
-    if (width <= 0 || height <= 0) {
+void TBltBitmap::MakeLike(const QPaintDevice& templ) {
+    image_ = QImage();
+    if (templ.width() <= 0 || templ.height() <= 0) {
         return;
     }
     const bool injectedFailure = allocationsLeft_ == 0;
     if (allocationsLeft_ > 0) {
         --allocationsLeft_;
     }
-    QImage image = injectedFailure ? QImage() : QImage(width, height, QImage::Format_RGB32);
+    QImage image =
+        injectedFailure ? QImage() : QImage(templ.width(), templ.height(), QImage::Format_RGB32);
     if (image.isNull()) {
         throw Exception("Out of system resources");
     }
     image_ = std::move(image);
+    Fill(clWindowFrame);
 }
 
 void TBltBitmap::Fill(TColor color) {
@@ -201,7 +204,9 @@ QImage TGauge::Render() const {
     }
     if (!picture_ || picture_->image.Image().size() != size()) {
         picture_.reset(); // the old size's image goes first, also when the new one fails
-        picture_ = std::make_unique<TGaugePicture>(width(), height());
+        auto picture = std::make_unique<TGaugePicture>();
+        picture->image.MakeLike(*this);
+        picture_ = std::move(picture);
     }
     picture_->shows.reset();
     TBltBitmap& work = picture_->image;

@@ -7,14 +7,16 @@
 
 #include <QImage>
 
-// The colour image the gauge composes its picture in. Construction raises
-// Exception("Out of system resources") when the image cannot be made.
+// The colour image the gauge composes its picture in; empty until MakeLike.
 class TBltBitmap {
 public:
-    TBltBitmap(int width, int height);
+    TBltBitmap() = default;
     TBltBitmap(const TBltBitmap&) = delete;
     TBltBitmap& operator=(const TBltBitmap&) = delete;
 
+    // Gives the image the template's width and height and fills all of it with the window-frame
+    // colour. Raises Exception("Out of system resources") when the image cannot be made.
+    void MakeLike(const QPaintDevice& templ);
     void Fill(TColor color);
 
     int Width() const { return image_.width(); }
@@ -62,8 +64,6 @@ struct TGaugePicture {
         int percent = 0;
         bool operator==(const TState&) const = default;
     };
-
-    TGaugePicture(int width, int height) : image(width, height) {}
 
     TBltBitmap image;
     // What the image shows; empty until a composition has finished.

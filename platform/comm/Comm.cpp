@@ -53,6 +53,7 @@ HANDLE CreateFileA(const std::string& path, DWORD, DWORD, void*, DWORD, DWORD, H
     }
     detail::HandleObject object;
     object.device = std::move(device);
+    object.adapter = ports::AdapterRatesOfDevice(path);
     const HANDLE handle = detail::InsertHandle(std::move(object));
     Result(ERROR_SUCCESS);
     return handle;
@@ -77,7 +78,12 @@ bool SetCommState(HANDLE device, const DCB* dcb) {
     if (dcb == nullptr) {
         return Result(ERROR_INVALID_PARAMETER);
     }
-    return WithDevice(device, [&](Device& d) { return d.SetCommState(*dcb); });
+    // A rate the adapter cannot make is refused before the driver takes it and reads it back
+    // as set; the line keeps what it had.
+    return WithDevice(device, [&](Device& d) {
+        return detail::FindAdapterRates(device).Makes(dcb->BaudRate) ? d.SetCommState(*dcb)
+                                                                     : ERROR_INVALID_PARAMETER;
+    });
 }
 
 bool SetCommTimeouts(HANDLE device, const COMMTIMEOUTS* timeouts) {

@@ -1,10 +1,12 @@
 #pragma once
 
-// Win32-style serial communications calls over a device backend (Device.h).
+// The serial communications calls over a device backend (Device.h): open and close, queue
+// sizes, line settings (DCB), time-outs, control lines, purge, overlapped writes, event waits,
+// error flags and modem status, with events to wait on.
 //
 // Handles are 32-bit numbers; devices and events share one handle table, so CloseHandle
 // closes either. Every call that fails returns false (or INVALID_HANDLE_VALUE / WAIT_FAILED)
-// and leaves a Win32 error code for GetLastError() on the calling thread.
+// and leaves an error code (the ERROR_* values below) for GetLastError() on the calling thread.
 //
 // Names are opened in a process-wide device directory ("/dev" by default, the counterpart of
 // the "\\.\" prefix): DevicePath("ttyUSB0") is "/dev/ttyUSB0". Tests point it at a directory of
@@ -69,11 +71,12 @@ inline constexpr DWORD DCB_fAbortOnError = 0x4000;
 inline constexpr BYTE NOPARITY = 0, ODDPARITY = 1, EVENPARITY = 2, MARKPARITY = 3, SPACEPARITY = 4;
 inline constexpr BYTE ONESTOPBIT = 0, ONE5STOPBITS = 1, TWOSTOPBITS = 2;
 
-// Line settings block, laid out as the Win32 one (28 bytes).
+// Line settings block: rate, flags word, flow-control limits, frame and special characters
+// (28 bytes, the layout the serial component fills field by field).
 struct DCB {
     DWORD DCBlength;
     DWORD BaudRate;
-    DWORD Flags; // the Win32 bit fields as one word (DCB_f* above)
+    DWORD Flags; // the flag bits as one word (DCB_f* above)
     WORD wReserved;
     WORD XonLim;
     WORD XoffLim;
@@ -153,6 +156,8 @@ HANDLE CreateFileA(const std::string& path, DWORD desiredAccess, DWORD shareMode
 bool CloseHandle(HANDLE handle);
 
 bool SetupComm(HANDLE device, DWORD inQueue, DWORD outQueue);
+// Fails with ERROR_INVALID_PARAMETER, the line unchanged, for a rate that the adapter behind
+// the device cannot make (ports::AdapterRatesOfDevice, looked up when the device is opened).
 bool SetCommState(HANDLE device, const DCB* dcb);
 bool SetCommTimeouts(HANDLE device, const COMMTIMEOUTS* timeouts);
 bool EscapeCommFunction(HANDLE device, DWORD function);

@@ -39,8 +39,8 @@ private:
     DWORD eventMask_ = 0;
 };
 
-// One open device. Each call returns ERROR_SUCCESS or a Win32 error code; calls may come from
-// several threads at once (the user-interface thread and the event thread).
+// One open device. Each call returns ERROR_SUCCESS or another error code of Comm.h; calls may come
+// from several threads at once (the user-interface thread and the event thread).
 class Device {
 public:
     virtual ~Device() = default;

@@ -2,6 +2,7 @@
 
 #include "platform/comm/Device.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace comm {
@@ -84,6 +85,16 @@ DWORD CheckLineSettings(const DCB& dcb) {
     const bool valid = dcb.BaudRate != 0 && dcb.ByteSize >= 5 && dcb.ByteSize <= 8 &&
                        dcb.Parity <= SPACEPARITY && dcb.StopBits <= TWOSTOPBITS;
     return valid ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
+}
+
+std::chrono::nanoseconds CharacterTime(const DCB& dcb) {
+    // in half bits, for 1.5 stop bits
+    const long halfBits = 2 * (1 + long{dcb.ByteSize} + (dcb.Parity != NOPARITY ? 1 : 0)) +
+                          (dcb.StopBits == ONESTOPBIT     ? 2
+                           : dcb.StopBits == ONE5STOPBITS ? 3
+                                                          : 4);
+    const long rate = std::max<long>(1, long(dcb.BaudRate));
+    return std::chrono::nanoseconds(halfBits * 500'000'000LL / rate);
 }
 
 bool DtrRaised(const DCB& dcb) {

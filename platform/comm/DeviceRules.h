@@ -39,6 +39,9 @@ private:
 // unknown stop-bit code; ERROR_SUCCESS otherwise.
 DWORD CheckLineSettings(const DCB& dcb);
 
+// Line time of one character: start bit, data bits, parity bit and stop bits at the rate.
+std::chrono::nanoseconds CharacterTime(const DCB& dcb);
+
 // The DTR and RTS levels a line takes with its settings: raised unless their control is off.
 bool DtrRaised(const DCB& dcb);
 bool RtsRaised(const DCB& dcb);

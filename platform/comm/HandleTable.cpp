@@ -73,6 +73,13 @@ std::shared_ptr<EventObject> FindEvent(HANDLE handle) {
     return it == table.objects.end() ? nullptr : it->second.event;
 }
 
+ports::AdapterRates FindAdapterRates(HANDLE handle) {
+    auto& table = Table();
+    std::lock_guard lock(table.mutex);
+    auto it = table.objects.find(handle);
+    return it == table.objects.end() ? ports::AdapterRates{} : it->second.adapter;
+}
+
 bool Result(DWORD error) {
     lastError = error;
     return error == ERROR_SUCCESS;

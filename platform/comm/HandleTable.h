@@ -4,6 +4,7 @@
 // space, so CloseHandle closes either. Also the thread's last-error code.
 
 #include "platform/comm/Comm.h"
+#include "platform/ports/PortNames.h"
 
 #include <condition_variable>
 #include <memory>
@@ -27,6 +28,7 @@ std::condition_variable& EventCondition();
 struct HandleObject {
     std::shared_ptr<Device> device;
     std::shared_ptr<EventObject> event;
+    ports::AdapterRates adapter; // devices: the rates the adapter behind them makes
 };
 
 // A fresh handle for the object; values are not reused soon, so a stale handle does not
@@ -36,6 +38,7 @@ HANDLE InsertHandle(HandleObject object);
 bool RemoveHandle(HANDLE handle, HandleObject& removed);
 std::shared_ptr<Device> FindDevice(HANDLE handle);
 std::shared_ptr<EventObject> FindEvent(HANDLE handle);
+ports::AdapterRates FindAdapterRates(HANDLE handle);
 
 // Stores the error as the thread's last error; true for ERROR_SUCCESS.
 bool Result(DWORD error);

@@ -85,7 +85,11 @@ DWORD PosixDevice::SetCommState(const DCB& dcb) {
     if (int result = termios2::GetRate(fd_.Get(), rate); result != 0) {
         return Failed(-result);
     }
-    return RateTaken(dcb.BaudRate, rate) ? ERROR_SUCCESS : ERROR_GEN_FAILURE;
+    if (!RateTaken(dcb.BaudRate, rate)) {
+        return ERROR_GEN_FAILURE;
+    }
+    characterTime_ = CharacterTime(dcb);
+    return ERROR_SUCCESS;
 }
 
 DWORD PosixDevice::SetCommTimeouts(const COMMTIMEOUTS& timeouts) {
@@ -145,7 +149,8 @@ DWORD PosixDevice::Write(const BYTE* data, DWORD count, std::shared_ptr<Completi
         done->Finish(ERROR_SUCCESS, 0);
         return ERROR_SUCCESS;
     }
-    writes_.Add(data, count, WriteDeadline(timeouts_, count, Clock::now()), std::move(done));
+    writes_.Add(data, count, WriteDeadline(timeouts_, count, Clock::now()), characterTime_,
+                std::move(done));
     AdvanceWrites();
     Wake();
     return ERROR_SUCCESS;

@@ -63,6 +63,8 @@ private:
     bool closed_ = false;
     bool gone_ = false;
     COMMTIMEOUTS timeouts_{};
+    // Line time of a character at the settings last taken; none before the first.
+    std::chrono::nanoseconds characterTime_{};
     DWORD inQueue_ = 4096; // the kernel's queues are fixed; this sets the 80 % mark
     EventMonitor events_;
     WriteQueue writes_;

@@ -2,7 +2,8 @@
 
 // How the comm calls map onto a POSIX terminal, as plain functions of their arguments: the
 // line settings of a DCB as termios, the rates the standard speeds cover, what the driver's
-// read-back must show, the open errors as Win32 codes and the modem lines as MS_* flags.
+// read-back must show, the open errors as this layer's error codes (ERROR_* in Comm.h) and the
+// modem lines as MS_* flags.
 
 #include "platform/comm/Comm.h"
 
@@ -11,8 +12,8 @@
 
 namespace comm::posix {
 
-// The Win32 code of an open that failed with errno error: 2 for a missing device, 5 for one
-// in use or not permitted.
+// The error code (Comm.h) of an open that failed with errno error: 2 for a missing device, 5 for
+// one in use or not permitted.
 DWORD OpenError(int error);
 
 // Errors after which nothing will ever succeed on the descriptor.

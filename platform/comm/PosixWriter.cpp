@@ -15,12 +15,21 @@ constexpr int kDrainMs = 2; // checking the output queue of a write that is drai
 
 } // namespace
 
+bool WriteDrained(std::optional<bool> transmitterEmpty, Clock::duration sinceQueueEmpty,
+                  std::chrono::nanoseconds lineTime) {
+    if (!transmitterEmpty || *transmitterEmpty) {
+        return true;
+    }
+    return sinceQueueEmpty >= lineTime + std::chrono::milliseconds(kSilentReportGraceMs);
+}
+
 void WriteQueue::Add(const BYTE* data, DWORD count, std::optional<Clock::time_point> deadline,
-                     std::shared_ptr<Completion> done) {
+                     std::chrono::nanoseconds characterTime, std::shared_ptr<Completion> done) {
     PendingWrite write;
     write.done = std::move(done);
     write.data.assign(data, data + count);
     write.deadline = deadline;
+    write.lineTime = characterTime * count;
     writes_.push_back(std::move(write));
 }
 
@@ -38,7 +47,7 @@ WriteQueue::Progress WriteQueue::Advance() {
             writes_.pop_front();
             continue;
         }
-        if (write.written == write.data.size() && OutputEmpty()) {
+        if (write.written == write.data.size() && OutputEmpty(write, Clock::now())) {
             progress.events |= Finish(ERROR_SUCCESS, write.written);
             continue;
         }
@@ -101,16 +110,21 @@ WriteQueue::Handed WriteQueue::HandSome(PendingWrite& write) {
     return Handed::Some;
 }
 
-bool WriteQueue::OutputEmpty() const {
+bool WriteQueue::OutputEmpty(PendingWrite& write, Clock::time_point now) const {
     int pending = 0;
     if (ioctl(fd_, TIOCOUTQ, &pending) == 0 && pending > 0) {
+        write.queueEmptySince.reset();
         return false;
     }
-    unsigned lsr = 0;
-    if (ioctl(fd_, TIOCSERGETLSR, &lsr) == 0) {
-        return (lsr & TIOCSER_TEMT) != 0;
+    if (!write.queueEmptySince) {
+        write.queueEmptySince = now;
     }
-    return true;
+    unsigned lsr = 0;
+    std::optional<bool> transmitterEmpty;
+    if (ioctl(fd_, TIOCSERGETLSR, &lsr) == 0) {
+        transmitterEmpty = (lsr & TIOCSER_TEMT) != 0;
+    }
+    return WriteDrained(transmitterEmpty, now - *write.queueEmptySince, write.lineTime);
 }
 
 DWORD WriteQueue::Finish(DWORD error, std::size_t bytes) {

@@ -3,6 +3,15 @@
 // The writes of a POSIX terminal, one after the other: each hands the driver what it takes,
 // then waits until the driver's output queue is empty (never a bare tcdrain, which has no
 // time-out), or until its deadline ends it with the bytes that have left the queue.
+//
+// Empty means TIOCOUTQ 0 and, where the driver reports the line status, its transmitter empty
+// too. A USB adapter's driver learns that status from the adapter's own reports (ftdi_sio:
+// the status bytes in front of every bulk-in packet, sent at least every latency-timer period,
+// 16 ms by default). An adapter whose report never says "empty" (QEMU's FTDI model sends no
+// status packets at all) would hold every write to its time-out, so the report counts as
+// silent once the bytes' line time plus kSilentReportGraceMs has passed since the queue ran
+// empty: by then a working report has spoken, and the bytes have left the adapter, as the
+// adapter had all of them when the queue ran empty.
 // Calls come under the device's lock.
 
 #include "platform/comm/Device.h"
@@ -14,12 +23,21 @@
 
 namespace comm::posix {
 
+inline constexpr int kSilentReportGraceMs = 25;
+
+// Whether the bytes of a write have left, its output queue empty for sinceQueueEmpty: the
+// driver's transmitter report where it has one (none: the queue tells all), else the report's
+// silence for the bytes' line time and the grace.
+bool WriteDrained(std::optional<bool> transmitterEmpty, Clock::duration sinceQueueEmpty,
+                  std::chrono::nanoseconds lineTime);
+
 class WriteQueue {
 public:
     explicit WriteQueue(int fd) : fd_(fd) {}
 
+    // characterTime: line time of one character at the settings the write starts under.
     void Add(const BYTE* data, DWORD count, std::optional<Clock::time_point> deadline,
-             std::shared_ptr<Completion> done);
+             std::chrono::nanoseconds characterTime, std::shared_ptr<Completion> done);
 
     struct Progress {
         DWORD events = 0;  // EV_TXEMPTY when the last write ended
@@ -42,11 +60,13 @@ private:
         std::vector<BYTE> data;
         std::size_t written = 0;
         std::optional<Clock::time_point> deadline;
+        std::chrono::nanoseconds lineTime{}; // of all its bytes
+        std::optional<Clock::time_point> queueEmptySince;
     };
     enum class Handed { Some, Failed, Gone };
 
     Handed HandSome(PendingWrite& write);
-    bool OutputEmpty() const;
+    bool OutputEmpty(PendingWrite& write, Clock::time_point now) const;
     // Ends the front write; EV_TXEMPTY when it was the last.
     DWORD Finish(DWORD error, std::size_t bytes);
 

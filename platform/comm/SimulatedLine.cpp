@@ -86,13 +86,7 @@ void SimulatedLine::AbortWritesLocked(DWORD error) {
 }
 
 std::chrono::nanoseconds SimulatedLine::CharacterTimeLocked() const {
-    // start bit + data bits + parity bit + stop bits, in half bits for 1.5 stop bits
-    const long halfBits = 2 * (1 + long{dcb_.ByteSize} + (dcb_.Parity != NOPARITY ? 1 : 0)) +
-                          (dcb_.StopBits == ONESTOPBIT     ? 2
-                           : dcb_.StopBits == ONE5STOPBITS ? 3
-                                                           : 4);
-    const long rate = std::max<long>(1, long(dcb_.BaudRate));
-    return std::chrono::nanoseconds(halfBits * 500'000'000LL / rate);
+    return comm::CharacterTime(dcb_);
 }
 
 void SimulatedLine::Inject(const std::string& bytes) {

@@ -107,6 +107,17 @@ std::string ReadAttribute(const std::string& path) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+// A sysfs number written in hexadecimal without a prefix ("0600"); -1 when absent or not one.
+int HexAttribute(const std::string& path) {
+    const std::string text = ReadAttribute(path);
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 16);
+    if (text.empty() || *end != '\0' || value < 0 || value > 0xFFFF) {
+        return -1;
+    }
+    return int(value);
+}
+
 std::string RealPath(const std::string& path) {
     std::error_code error;
     const fs::path resolved = fs::canonical(path, error);
@@ -232,6 +243,7 @@ PortDescription DescribePort(const std::string& ttyClassRoot, const std::string&
             description.manufacturer = ReadAttribute(usb + "/manufacturer");
             description.product = ReadAttribute(usb + "/product");
             description.serial = ReadAttribute(usb + "/serial");
+            description.usbRevision = HexAttribute(usb + "/bcdDevice");
         } else if (const std::string type = ReadAttribute(entry + "/type"); !type.empty()) {
             description.kind = PortDescription::Uart;
             description.uartType = UartName(type);

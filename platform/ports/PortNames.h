@@ -9,6 +9,7 @@
 // The roots are process-wide settings (defaults "/sys/class/tty" and "/dev"), so tests and
 // the main window's end-to-end tests can point the source at trees of their own.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,7 @@ struct PortDescription {
     std::string driver;   // the port device's driver, e.g. "ftdi_sio", "serial8250"
     std::string uartType; // serial-core ports: the UART, e.g. "16550A" (a number when unknown)
     std::string target;   // pseudo-terminal links: the terminal, e.g. "/dev/pts/3"
+    int usbRevision = -1; // USB adapters: the device's release number (bcdDevice); -1 unknown
 };
 
 // A tty class entry of the name is described from its sysfs attributes, else a device
@@ -44,5 +46,30 @@ struct PortDescription {
 PortDescription DescribePort(const std::string& name);
 PortDescription DescribePort(const std::string& ttyClassRoot, const std::string& devRoot,
                              const std::string& name);
+
+// The line rates an adapter can make, where its driver takes a rate the adapter cannot make
+// and reads it back as set: ftdi_sio computes the chip's divisor without a range check, and a
+// divisor above the chip's 14 bits runs the line at another rate (110 bit/s comes out near
+// 275). Drivers that report the rate they really programmed are caught by the read-back and
+// need no rule here.
+struct AdapterRates {
+    enum Rule : std::uint8_t {
+        rAny,          // no known limit
+        rFtdiDivisor,  // a 14-bit divisor of 3 MHz, in eighths
+        rFtdiSioTable, // the oldest chip: a table of ten standard rates, 300 … 115200
+    };
+    Rule rule = rAny;
+    std::string chip; // the chip as its driver names it, e.g. "FT232B"; empty when unknown
+
+    bool Makes(unsigned rate) const;
+    // The lowest whole rate the adapter makes; 0 without a known limit.
+    unsigned Lowest() const;
+    bool operator==(const AdapterRates&) const = default;
+};
+
+AdapterRates AdapterRatesOf(const PortDescription& description);
+// The adapter behind a device path: the tty class entry named like the node the path leads to
+// (so a link such as "/dev/ttyV0" -> "ttyUSB0" counts as ttyUSB0).
+AdapterRates AdapterRatesOfDevice(const std::string& devicePath);
 
 } // namespace ports

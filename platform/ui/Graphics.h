@@ -30,6 +30,7 @@ constexpr TColor clMoneyGreen = 0xC0DCC0;
 constexpr TColor clSystemColor = 0xFF000000;
 constexpr TColor clActiveCaption = clSystemColor | 2;
 constexpr TColor clWindow = clSystemColor | 5;
+constexpr TColor clWindowFrame = clSystemColor | 6;
 constexpr TColor clWindowText = clSystemColor | 8;
 constexpr TColor clBtnFace = clSystemColor | 15;
 constexpr TColor clBtnShadow = clSystemColor | 16;

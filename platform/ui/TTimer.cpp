@@ -2,6 +2,7 @@
 
 #include "platform/base/Change.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/TTimerBatch.h"
 
 #include <QTimerEvent>
 #include <algorithm>
@@ -12,15 +13,34 @@ TTimer::TTimer(QObject* parent) : QObject(parent) {
     Restart();
 }
 
+TTimer::~TTimer() {
+    if (batch_ != nullptr) {
+        batch_->Forget(*this);
+    }
+}
+
 void TTimer::SetInterval(int milliseconds) {
+    if (milliseconds != interval_) {
+        CatchUp();
+    }
     if (base::Change(interval_, milliseconds)) {
         Restart();
     }
 }
 
 void TTimer::SetEnabled(bool enabled) {
+    if (enabled != enabled_) {
+        CatchUp();
+    }
     if (base::Change(enabled_, enabled)) {
         Restart();
+    }
+}
+
+void TTimer::CatchUp() {
+    // A batched timer's ticks that came due under the old setting are delivered first.
+    if (batch_ != nullptr) {
+        batch_->RunDue();
     }
 }
 
@@ -45,7 +65,12 @@ void TTimer::Restart() {
         killTimer(timerId_);
         timerId_ = 0;
     }
-    if (enabled_ && interval_ > 0) {
+    if (batch_ != nullptr) {
+        due_ = batch_->Now() + std::chrono::milliseconds(Period());
+        batch_->Changed();
+        return;
+    }
+    if (Ticking()) {
         timerId_ = startTimer(Period(), TimerType());
     }
 }
@@ -55,6 +80,10 @@ void TTimer::timerEvent(QTimerEvent* event) {
         QObject::timerEvent(event);
         return;
     }
+    RunTick();
+}
+
+void TTimer::RunTick() {
     if (!OnTimer) {
         return;
     }

@@ -5,6 +5,7 @@
 #include "platform/ui/TThreadTimer.h"
 #include "platform/ui/TTimer.h"
 #include "serial/BCPort.h"
+#include "widgets/Chart.h"
 #include "widgets/Spin.h"
 
 #include "platform/ui/Graphics.h"
@@ -313,6 +314,9 @@ TEST_F(MainFormStartUp, UnreadablePortListShowsTheErrorAndOpensTheReducedWindow)
     EXPECT_EQ(f.cbBaudRate->ItemIndex(), -1);
     EXPECT_EQ(f.PulseLevel, 0.0);
     EXPECT_EQ(f.TrackBar1->Position(), 3);
+    // The axes are fixed only after the port list has been read: here both stay automatic.
+    EXPECT_TRUE(f.Chart1->LeftAxis().Automatic());
+    EXPECT_TRUE(f.Chart1->BottomAxis().Automatic());
 }
 
 } // namespace

@@ -76,6 +76,42 @@ TEST_F(PortList, SelectedPortRemovedFallsBackToTheFirstItem) {
     EXPECT_EQ(form_->cbPort->ItemIndex(), 0);
 }
 
+TEST_F(PortList, OperatorsPortIsSelectedAgainWhenItComesBack) {
+    auto v9 = Plug("ttyV9");
+    ASSERT_TRUE(ListBecomes({"ttyV0", "ttyV9"}));
+    // The operator picks ttyV9 with the keyboard; it goes, the list falls back to ttyV0.
+    QTest::keyClick(form_->cbPort, Qt::Key_Down);
+    ASSERT_EQ(Selected(), "ttyV9");
+    v9.reset();
+    ASSERT_TRUE(ListBecomes({"ttyV0"}));
+    EXPECT_EQ(Selected(), "ttyV0");
+    v9 = Plug("ttyV9");
+    ASSERT_TRUE(ListBecomes({"ttyV0", "ttyV9"}));
+    EXPECT_EQ(Selected(), "ttyV9");
+
+    // The port of the last run counts as the operator's too.
+    form_->cbPort->SetItemIndex(0);
+    Start();
+    ASSERT_TRUE(Running());
+    Stop();
+    v9.reset();
+    ASSERT_TRUE(ListBecomes({"ttyV0"}));
+    v9 = Plug("ttyV9");
+    ASSERT_TRUE(ListBecomes({"ttyV0", "ttyV9"}));
+    EXPECT_EQ(Selected(), "ttyV0");
+
+    // A port the operator chose meanwhile is not taken from them.
+    v9.reset();
+    auto v1 = Plug("ttyV1");
+    ASSERT_TRUE(ListBecomes({"ttyV0", "ttyV1"}));
+    QTest::keyClick(form_->cbPort, Qt::Key_Down);
+    ASSERT_EQ(Selected(), "ttyV1");
+    v9 = Plug("ttyV9");
+    ASSERT_TRUE(ListBecomes({"ttyV0", "ttyV1", "ttyV9"}));
+    EXPECT_EQ(Selected(), "ttyV1");
+    EXPECT_TRUE(ErrorBoxes::Texts().isEmpty());
+}
+
 TEST_F(PortList, ChangeDuringARunIsHeldUntilIdle) {
     Start();
     ASSERT_TRUE(Running());
@@ -155,13 +191,14 @@ QString ToolTipOf(QWidget* control) {
 
 TEST_F(PortList, ItemsNameTheirDevicesAndTheListShowsTheSelectedOnesName) {
     testsupport::SysfsTree sysfs(ttyClass_.Path());
-    sysfs.UsbSerial("ttyUSB0", "ftdi_sio", "FTDI", "FT232R USB UART", "A50285BI");
+    sysfs.UsbSerial("ttyUSB0", "ftdi_sio", "FTDI", "FT232R USB UART", "A50285BI", 0x600);
     sysfs.Uart8250("ttyS4", "4");
     ASSERT_TRUE(ListBecomes({"ttyS4", "ttyUSB0", "ttyV0"}));
     const ui::TComboBox& box = *form_->cbPort;
     const QString hints[] = {
         QStringLiteral("ttyS4 — встроенный порт, драйвер serial8250, UART 16550A"),
-        QStringLiteral("ttyUSB0 — FTDI FT232R USB UART, s/n A50285BI, драйвер ftdi_sio"),
+        QStringLiteral("ttyUSB0 — FTDI FT232R USB UART, s/n A50285BI, драйвер ftdi_sio\n"
+                       "30 Гц недоступна: наименьшая скорость адаптера 184 бит/с"),
         QStringLiteral("ttyV0 — виртуальный порт → ") + QString::fromStdString(pty_->SlavePath()),
     };
     for (int i = 0; i < 3; ++i) {

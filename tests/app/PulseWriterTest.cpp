@@ -5,6 +5,7 @@
 
 #include "tests/app/WindowFixture.h"
 #include "tests/support/SerialFixtures.h"
+#include "tests/support/SysfsTree.h"
 
 #include "platform/comm/SimulatedLine.h"
 #include "platform/ui/TButton.h"
@@ -15,6 +16,7 @@
 #include "widgets/Spin.h"
 
 #include <QElapsedTimer>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -207,6 +209,34 @@ TEST_F(PulseWriter, AVanishedLineEndsTheRunWithOneErrorBoxAndStartWorksAgain) {
     Stop();
     EXPECT_TRUE(Idle());
     EXPECT_TRUE(ErrorBoxes::Texts().isEmpty()) << Errors();
+}
+
+TEST_F(PulseWriter, RateTheAdapterCannotMakeIsARefusedSettingAtStartAndDuringARun) {
+    // The line is an FTDI adapter's port: its lowest rate is 184 bit/s, so "30" cannot be made.
+    testsupport::SysfsTree sysfs(ttyClass_.Path());
+    sysfs.UsbSerial("SIM0", "ftdi_sio", "FTDI", "", "", 0x600);
+    const QStringList refused{QStringLiteral("Ошибка функции SetCommState.")};
+    ChooseFrequency(0);
+    Start();
+    EXPECT_EQ(ErrorBoxes::Texts(), refused);
+    EXPECT_TRUE(Idle());
+    EXPECT_FALSE(line_->IsOpen());
+    EXPECT_TRUE(line_->Sent().empty());
+
+    ErrorBoxes::Clear();
+    ChooseFrequency(4);
+    Start();
+    ASSERT_TRUE(Running()) << Errors();
+    form_->cbBaudRate->setFocus();
+    QTest::keyClick(form_->cbBaudRate, '3'); // "30", as the operator types it
+    EXPECT_EQ(ErrorBoxes::Texts(), refused);
+    // The run goes on at the rate the line had.
+    EXPECT_TRUE(Running());
+    EXPECT_EQ(line_->State().BaudRate, 2400u);
+    const int writes = line_->Writes();
+    EXPECT_TRUE(WaitUntil([&] { return line_->Writes() > writes; }));
+    Stop();
+    EXPECT_TRUE(Idle());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // comparison, open errors, modem lines and serial counters; and the descriptor owner.
 #include "platform/comm/PosixCounters.h"
 #include "platform/comm/PosixMapping.h"
+#include "platform/comm/PosixWriter.h"
 #include "platform/comm/UniqueFd.h"
 
 #include <cerrno>
@@ -259,6 +260,31 @@ TEST(CommPosixTest, CountersAndModemLinesOfADescriptorWithoutThem) {
 
 bool IsOpen(int fd) {
     return fcntl(fd, F_GETFD) != -1;
+}
+
+// A write is over when the driver's transmitter report says so, or when that report has kept
+// silent past the bytes' line time and the grace since the output queue ran empty.
+TEST(CommPosixTest, WriteIsDrainedByTheReportOrByItsSilence) {
+    using std::chrono::milliseconds;
+    const milliseconds line(46); // five characters at 1200 bit/s, 8E2
+    const milliseconds silent = line + milliseconds(comm::posix::kSilentReportGraceMs);
+    const struct {
+        std::optional<bool> transmitterEmpty;
+        milliseconds sinceQueueEmpty;
+        bool drained;
+    } cases[] = {
+        {std::nullopt, milliseconds(0), true}, // no report: the empty queue tells all
+        {true, milliseconds(0), true},
+        {false, milliseconds(0), false},
+        {false, line, false}, // never before the bytes' line time
+        {false, silent - milliseconds(1), false},
+        {false, silent, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sinceQueueEmpty.count());
+        EXPECT_EQ(comm::posix::WriteDrained(c.transmitterEmpty, c.sinceQueueEmpty, line),
+                  c.drained);
+    }
 }
 
 TEST(CommPosixTest, UniqueFdClosesWhatItOwns) {

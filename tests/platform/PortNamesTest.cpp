@@ -3,6 +3,7 @@
 #include "tests/support/SerialPty.h"
 #include "tests/support/SysfsTree.h"
 
+#include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -209,6 +210,73 @@ TEST_F(DescribePortTest, AttributesAreTrimmedAndCleanedAndOddNamesDescribeNothin
         EXPECT_EQ(none.driver, "");
         EXPECT_EQ(none.target, "");
     }
+}
+
+// Which rates an adapter makes: ftdi_sio's chips by their release number, the others by the
+// read-back alone.
+TEST(AdapterRatesTest, RatesByDriverAndChip) {
+    const struct {
+        const char* driver;
+        int revision;
+        const char* chip;
+        unsigned rate;
+        bool makes;
+    } cases[] = {
+        {"ftdi_sio", 0x400, "FT232B", 110, false}, // the divisor 27272 needs 15 bits
+        {"ftdi_sio", 0x400, "FT232B", 183, false},
+        {"ftdi_sio", 0x400, "FT232B", 184, true},
+        {"ftdi_sio", 0x400, "FT232B", 300, true},
+        {"ftdi_sio", 0x400, "FT232B", 256000, true},
+        {"ftdi_sio", 0x200, "FT232A", 110, false},
+        {"ftdi_sio", 0x600, "FT232R", 110, false},
+        {"ftdi_sio", 0x600, "FT232R", 2400, true},
+        {"ftdi_sio", 0x900, "FT232H", 110, false}, // below 1200 the 3 MHz divisor as well
+        {"ftdi_sio", 0x900, "FT232H", 600, true},
+        {"ftdi_sio", 0x1000, "FT-X", 110, false},
+        {"ftdi_sio", -1, "", 110, false}, // no release number: the common divisor rule
+        {"ftdi_sio", -1, "", 300, true},
+        {"ftdi_sio", 0x100, "SIO", 110, false}, // the oldest chip: its table only
+        {"ftdi_sio", 0x100, "SIO", 300, true},
+        {"ftdi_sio", 0x100, "SIO", 14400, false},
+        {"serial8250", -1, "", 110, true},
+        {"pl2303", 0x300, "", 110, true},
+        {"", -1, "", 110, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.driver) + " " + std::to_string(c.revision) + " " +
+                     std::to_string(c.rate));
+        ports::PortDescription description;
+        description.driver = c.driver;
+        description.usbRevision = c.revision;
+        const ports::AdapterRates rates = ports::AdapterRatesOf(description);
+        EXPECT_EQ(rates.chip, c.chip);
+        EXPECT_EQ(rates.Makes(c.rate), c.makes);
+    }
+    ports::PortDescription ftdi;
+    ftdi.driver = "ftdi_sio";
+    EXPECT_EQ(ports::AdapterRatesOf(ftdi).Lowest(), 184u);
+    ftdi.usbRevision = 0x100;
+    EXPECT_EQ(ports::AdapterRatesOf(ftdi).Lowest(), 300u);
+    EXPECT_EQ(ports::AdapterRatesOf(ports::PortDescription{}).Lowest(), 0u);
+}
+
+TEST_F(DescribePortTest, AdaptersAreFoundByTheirDeviceNodeAndTheirReleaseNumber) {
+    sysfs.UsbSerial("ttyUSB0", "ftdi_sio", "FTDI", "", "", 0x600);
+    sysfs.UsbSerial("ttyUSB1", "ftdi_sio", "FTDI", "", "");
+    EXPECT_EQ(Describe("ttyUSB0").usbRevision, 0x600);
+    EXPECT_EQ(Describe("ttyUSB1").usbRevision, -1);
+
+    const std::string previous = ports::TtyClassRoot();
+    ports::SetTtyClassRoot(tty);
+    dir.WriteFile("dev/ttyUSB0", "");
+    std::filesystem::create_symlink(dev + "/ttyUSB0", dev + "/ttyLink");
+    EXPECT_EQ(ports::AdapterRatesOfDevice(dev + "/ttyUSB0").chip, "FT232R");
+    EXPECT_EQ(ports::AdapterRatesOfDevice(dev + "/ttyLink").chip, "FT232R");
+    // A name with no node (a simulated line) is looked up as it stands.
+    EXPECT_EQ(ports::AdapterRatesOfDevice(dev + "/ttyUSB1").rule,
+              ports::AdapterRates::rFtdiDivisor);
+    EXPECT_EQ(ports::AdapterRatesOfDevice(dev + "/ttyNone").rule, ports::AdapterRates::rAny);
+    ports::SetTtyClassRoot(previous);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "tests/support/SysfsTree.h"
 
+#include <cstdio>
 #include <filesystem>
 
 namespace testsupport {
@@ -33,10 +34,15 @@ void SysfsTree::Entry(const std::string& name, const std::string& device,
 }
 
 std::string SysfsTree::UsbDevice(const std::string& manufacturer, const std::string& product,
-                                 const std::string& serial) {
+                                 const std::string& serial, int revision) {
     const std::string usb =
         "devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(++usbDevices_);
     dir_.WriteFile(usb + "/idVendor", "0403\n");
+    if (revision >= 0) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%04x\n", unsigned(revision) & 0xFFFFu);
+        dir_.WriteFile(usb + "/bcdDevice", text);
+    }
     Attribute(dir_, usb, "manufacturer", manufacturer);
     Attribute(dir_, usb, "product", product);
     Attribute(dir_, usb, "serial", serial);
@@ -45,8 +51,8 @@ std::string SysfsTree::UsbDevice(const std::string& manufacturer, const std::str
 
 void SysfsTree::UsbSerial(const std::string& name, const std::string& driver,
                           const std::string& manufacturer, const std::string& product,
-                          const std::string& serial) {
-    const std::string interface = UsbDevice(manufacturer, product, serial);
+                          const std::string& serial, int revision) {
+    const std::string interface = UsbDevice(manufacturer, product, serial, revision);
     Entry(name, interface + "/" + name, "usb-serial/drivers/" + driver);
 }
 

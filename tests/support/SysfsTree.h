@@ -15,10 +15,10 @@ public:
     explicit SysfsTree(std::string classRoot);
 
     // A usb-serial converter's port (ftdi_sio, pl2303, ...) two levels below its USB device;
-    // empty strings leave the attribute out.
+    // empty strings leave the attribute out, and so does a revision (bcdDevice) of -1.
     void UsbSerial(const std::string& name, const std::string& driver,
                    const std::string& manufacturer, const std::string& product,
-                   const std::string& serial);
+                   const std::string& serial, int revision = -1);
     // A CDC ACM port: the tty's device is the USB interface itself.
     void UsbAcm(const std::string& name, const std::string& manufacturer,
                 const std::string& product, const std::string& serial);
@@ -32,7 +32,7 @@ private:
     void Entry(const std::string& name, const std::string& device, const std::string& driver);
     // A USB device with its strings; returns its first interface.
     std::string UsbDevice(const std::string& manufacturer, const std::string& product,
-                          const std::string& serial);
+                          const std::string& serial, int revision = -1);
 
     TempDir dir_;
     std::string classRoot_;

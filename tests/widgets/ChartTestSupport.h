@@ -23,6 +23,8 @@ inline constexpr QRgb kYellow = 0xFFFFFF00;
 // Chart1 as the main window sets it up: 601 x 153, black, top margin 5 %, no title, legend or
 // 3D, one line series with red SeriesColor, both axes fixed to 0 ... 20.
 struct TWindowChart {
+    TWindowChart() { FixPreviewAxes(*chart); }
+
     std::unique_ptr<TChart> chart = std::make_unique<TChart>();
     TLineSeries* series = &ConfigurePreviewChart(*chart);
 
