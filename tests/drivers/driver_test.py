@@ -37,6 +37,7 @@ TICK_MS = 100
 STOP_GRACE = 0.3  # bytes may still arrive this long after STOP
 BURST_GAP = 0.03  # bytes closer than this belong to one burst
 REPORT_GRACE_MS = 25  # ftdi_sio writes: the line-status report's grace after the transmit time
+SETTINGS_EVENTS = r"serial_update_parameters|usb_serial_set_(baud|data)"  # trace lines shown
 MODULES = ["virtio_pci", "9pnet_virtio", "9p", "xhci_pci", "ftdi_sio"]
 SPEEDS = {getattr(termios, f"B{r}"): r for r in
           (50, 75, 110, 134, 150, 200, 300, 600, 1200, 1800, 2400, 4800, 9600, 19200, 38400,
@@ -295,7 +296,11 @@ class Qmp:
 
 def drive(guest, timeout, actions):
     """Answers the guest's pull and plug requests until QEMU ends or the time is up."""
-    qmp = Qmp(guest.qmp_path)
+    try:
+        qmp = Qmp(guest.qmp_path)
+    except OSError as error:
+        qmp = None
+        actions.append((time.monotonic(), f"QMP connection error: {error}"))
     deadline = guest.started + timeout
     while guest.process.poll() is None:
         remaining = deadline - time.monotonic()
@@ -306,6 +311,8 @@ def drive(guest, timeout, actions):
         try:
             _, marker = guest.markers.get(timeout=min(remaining, 0.5))
         except queue.Empty:
+            continue
+        if qmp is None:
             continue
         if marker == "pull":
             reply = qmp.execute("device_del", id="ftdi")
@@ -365,7 +372,9 @@ class Judge:
                 self.show_bytes(line, start, end, origin) or "(none)",
                 f"pty termios now: rate {line.speed()}"]
         if traces:
-            text += ["trace:"] + [f"{t - origin:+8.3f} s {x}" for t, x in traces]
+            shown = [f"{t - origin:+8.3f} s {x}" for t, x in traces]
+            text += ["line settings in QEMU's trace:"] + shown[:20] + (
+                [f"... {len(shown) - 20} more"] if len(shown) > 20 else [])
         return "\n".join(text)
 
     def run(self, port, index, pattern, start, stop, inner):
@@ -377,8 +386,9 @@ class Judge:
         end = pulled if pulled is not None else stop
         chunks = line.between(start, end + STOP_GRACE)
         bursts = bursts_of(chunks)
-        context = self.context(line, start - 0.5, stop + 1.0, start,
-                               self.trace_between(start - 0.5, stop + 1.0, "serial"))
+        settings = [x for x in self.trace_between(start - 0.5, stop + 1.0, "")
+                    if re.search(SETTINGS_EVENTS, x[1])]
+        context = self.context(line, start - 0.5, stop + 1.0, start, settings)
         if not self.check(bool(bursts), f"{name}: bursts",
                           f"{len(bursts)} bursts" if bursts else "no bytes reached the host",
                           context):
@@ -442,16 +452,24 @@ class Judge:
             if marker.startswith("change "):
                 after = [b for b in bursts if b[0] > t + 0.2]
                 later = [s for c_t, _, s in chunks if c_t > t]
+                event = "usb_serial_set_baud" if ftdi else "serial_update_parameters"
+                programmed = [x for _, x in self.trace_between(t, end, event)]
+                self.figures.append(f"{name}: line settings programmed after the change: "
+                                    f"{programmed or 'none'}")
+                self.check(not programmed or re.search(rf"baud(rate=| rate ){rate}\b", programmed[-1]),
+                           f"{name}: the driver keeps {rate} bit/s after the refused index",
+                           f"last programmed: {programmed[-1] if programmed else 'none'}", context)
                 after_median = median_interval_ms(after)
                 self.figures.append(f"{name}: after choosing index {marker.split()[1]}: "
-                                    f"{len(after)} bursts, median {after_median} ms, pty rate "
+                                    f"{len(after)} bursts, median {after_median and round(after_median, 1)} ms, pty rate "
                                     f"{sorted(set(later))}")
                 self.check(len(after) >= (end - t - 0.2) * 1000 / expected - 3
                            and set(later) == {rate}
                            and after_median is not None and low <= after_median <= high,
                            f"{name}: run goes on after index {marker.split()[1]} was refused",
                            f"{len(after)} bursts after the change at the old rate {rate} "
-                           f"(pty rates {sorted(set(later))}, median {after_median} ms)", context)
+                           f"(pty rates {sorted(set(later))}, median "
+                           f"{after_median and round(after_median, 1)} ms)", context)
 
     def judge(self):
         allowed = {port: [] for port in self.lines}
@@ -469,11 +487,12 @@ class Judge:
             elif words[0] == "run" and words[-1] == "start":
                 port, index, pattern = words[1], int(words[2]), words[3]
                 rest = self.markers[i + 1:]
-                stop = next((t for t, m in rest if m == "stop"), None)
-                if stop is None:
+                ends = [j for j, (_, m) in enumerate(rest) if m == "stop"]
+                if not ends:
                     self.check(False, f"{port} run at index {index}", "no stop marker")
                     continue
-                inner = [(t, m) for t, m in rest if t < stop]
+                stop = rest[ends[0]][0]
+                inner = rest[:ends[0]]
                 runs.add((port, index))
                 allowed[port].append((start, stop + STOP_GRACE))
                 self.run(port, index, pattern, start, stop, inner)
