@@ -2,7 +2,8 @@
 #   make run    install what is missing, build, start the program
 #   make test   install what is missing, build, run every test normally and
 #               under AddressSanitizer + UndefinedBehaviorSanitizer, the tests of
-#               the threaded code under ThreadSanitizer, check the package
+#               the threaded code under ThreadSanitizer, check the package, then run the
+#               window on the kernel's own serial drivers in a QEMU guest (test-drivers)
 # and for releases and hardening:
 #   make package  the Debian package build/release/tavrix_<version>_<arch>.deb
 #   make fuzz     libFuzzer runs of the text and port-list parsers (clang, build/fuzz)
@@ -14,20 +15,23 @@ PACKAGES := cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmo
             libbenchmark-dev fonts-liberation2 fonts-dejavu-core
 TEST_PACKAGES := xvfb xauth x11-utils desktop-file-utils appstream lintian
 FORMAT_PACKAGES := clang-format-15
+# The real-driver stage: QEMU's PC emulator, busybox for the guest's initramfs, the host harness.
+DRIVER_PACKAGES := qemu-system-x86 busybox-static python3
 PACKAGE_PACKAGES := dpkg-dev file
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 JOBS ?= $(shell nproc)
 WERROR ?= OFF
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test build deps test-release test-asan test-tsan test-package test-format package fuzz \
-        clean format
+.PHONY: run test build deps test-release test-asan test-tsan test-package test-format \
+        test-drivers package fuzz clean format
 
 deps:
 	@missing=""; \
 	for p in $(PACKAGES) $(if $(filter test%,$(MAKECMDGOALS)),$(TEST_PACKAGES)) \
 	         $(if $(filter test test-format format,$(MAKECMDGOALS)),$(FORMAT_PACKAGES)) \
 	         $(if $(filter test% package,$(MAKECMDGOALS)),$(PACKAGE_PACKAGES)) \
+	         $(if $(filter test test-drivers,$(MAKECMDGOALS)),$(DRIVER_PACKAGES)) \
 	         $(if $(filter fuzz,$(MAKECMDGOALS)),$(FUZZ_PACKAGES)); do \
 	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
 	done; \
@@ -73,10 +77,21 @@ test: deps
 	$(MAKE) test-asan
 	$(MAKE) test-tsan
 	$(MAKE) test-package
+	$(MAKE) test-drivers
 
 # Debian's own package checks: any error or warning fails.
 test-package: package
 	lintian --fail-on error,warning build/release/tavrix_*.deb
+
+# The window on the kernel's own 8250 and ftdi_sio drivers: Debian's current kernel package
+# (fetched with apt-get download into build/drivers once) boots in a QEMU guest under software
+# emulation and runs driver_guest from this build tree; the host judges what reaches the
+# guest's ports, which are pseudo-terminals of the harness (tests/drivers/driver_test.py).
+test-drivers: deps build/release/CMakeCache.txt
+	cmake --build --preset release -j $(JOBS) --target driver_guest
+	@apt-cache show linux-image-amd64 >/dev/null 2>&1 || $(SUDO) apt-get update -q
+	python3 tests/drivers/driver_test.py --guest build/release/tests/driver_guest \
+	  --cache build/drivers
 
 # The .deb's Depends come from dpkg-shlibdeps: Debian's own Qt 6 packages.
 package: deps build/release/CMakeCache.txt
