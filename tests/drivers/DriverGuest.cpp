@@ -300,7 +300,10 @@ private:
 
     // START on the port at the frequency index; the host's run begins at the marker.
     bool Start(const QString& port, int index) {
-        if (port == QStringLiteral("ttyS0") || !Select(port, index)) {
+        if (port == QStringLiteral("ttyS0")) {
+            return Expect(false, QStringLiteral("START refused on ttyS0, the guest's console"));
+        }
+        if (!Select(port, index)) {
             return false;
         }
         ErrorBoxes::Clear();

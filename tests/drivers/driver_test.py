@@ -35,7 +35,7 @@ RATES = [110, 300, 600, 1200, 2400]  # frequency index -> line rate, bit/s
 CHAR_BITS = 12  # start, 8 data, even parity, 2 stop
 TICK_MS = 100
 STOP_GRACE = 0.3  # bytes may still arrive this long after STOP
-BURST_GAP = 0.03  # bytes closer than this belong to one burst
+BURST_GAP = 0.05  # bytes closer than this belong to one burst (the ticks are 100 ms apart)
 REPORT_GRACE_MS = 25  # ftdi_sio writes: the line-status report's grace after the transmit time
 SETTINGS_EVENTS = r"serial_update_parameters|usb_serial_set_(baud|data)"  # trace lines shown
 MODULES = ["virtio_pci", "9pnet_virtio", "9p", "xhci_pci", "ftdi_sio"]
@@ -119,7 +119,8 @@ def cpio(entries):
     out = bytearray()
     def pad():
         out.extend(b"\0" * (-len(out) % 4))
-    for ino, (name, mode, data, major, minor) in enumerate(entries + [("TRAILER!!!", 0, b"", 0, 0)], 1):
+    trailer = ("TRAILER!!!", 0, b"", 0, 0)
+    for ino, (name, mode, data, major, minor) in enumerate(entries + [trailer], 1):
         fields = [ino, mode, 0, 0, 1, 0, len(data), 0, 0, major, minor, len(name) + 1, 0]
         out.extend(b"070701" + b"".join(b"%08X" % f for f in fields) + name.encode() + b"\0")
         pad()
@@ -153,7 +154,8 @@ class Line:
         os.set_blocking(self.master, False)
         self.path = os.ttyname(self.slave)
         # Only a pseudo-terminal of our own is ever handed to QEMU.
-        assert self.path.startswith("/dev/pts/"), self.path
+        if not self.path.startswith("/dev/pts/"):
+            sys.exit(f"openpty gave {self.path}, not a pseudo-terminal")
         self.chunks = []  # (host time, bytes, line rate the pty's termios shows)
 
     def speed(self):
@@ -231,7 +233,6 @@ class Guest:
         # The ptys: whatever QEMU wrote before it ended.
         for line in self.lines.values():
             line.read(time.monotonic())
-
 
 
 class Qmp:
@@ -377,11 +378,11 @@ class Judge:
                 [f"... {len(shown) - 20} more"] if len(shown) > 20 else [])
         return "\n".join(text)
 
-    def run(self, port, index, pattern, start, stop, inner):
+    def run(self, case, port, index, pattern, start, stop, inner):
         line = self.lines[port]
         rate = RATES[index]
         ftdi = port.startswith("ttyUSB")
-        name = f"{port} at index {index} ({rate} bit/s)"
+        name = f"{case}: {port} at index {index} ({rate} bit/s)"
         pulled = next((t for t, m in inner if m == "pull"), None)
         end = pulled if pulled is not None else stop
         chunks = line.between(start, end + STOP_GRACE)
@@ -398,8 +399,8 @@ class Judge:
                    f"expected {pattern!r} each, {len(wrong)} of {len(bursts)} differ "
                    f"(first {wrong[0][1]!r})" if wrong else f"{len(bursts)} x {pattern!r}", context)
         speeds = sorted({s for _, _, s in chunks})
-        self.check(speeds == [rate], f"{name}: pty rate", f"expected {rate}, termios showed {speeds}",
-                   context)
+        self.check(speeds == [rate], f"{name}: pty rate",
+                   f"expected {rate}, termios showed {speeds}", context)
         # The line settings as the driver programmed the emulated chip.
         first = bursts[0][0]
         if ftdi:
@@ -407,7 +408,8 @@ class Judge:
             datas = self.trace_between(start, first, "usb_serial_set_data")
             baud_ok = bool(bauds) and re.search(rf"baud rate {rate}$", bauds[-1][1])
             data_ok = bool(datas) and re.search(r"parity E, data bits 8, stop bits 2", datas[-1][1])
-            seen = f"{bauds[-1][1] if bauds else 'no set_baud'} / {datas[-1][1] if datas else 'no set_data'}"
+            seen = (f"{bauds[-1][1] if bauds else 'no set_baud'} / "
+                    f"{datas[-1][1] if datas else 'no set_data'}")
             self.check(bool(baud_ok and data_ok), f"{name}: settings in QEMU's FTDI",
                        f"expected baud {rate}, parity E, 8 data, 2 stop; trace: {seen}", context)
         else:
@@ -419,6 +421,7 @@ class Judge:
         # Cadence.
         seconds = end - start
         median = median_interval_ms(bursts)
+        median = median and round(median, 1)
         if ftdi:
             expected = max(TICK_MS, len(pattern) * CHAR_BITS * 1000 / rate + REPORT_GRACE_MS)
             low, high = expected - 15, expected + 35
@@ -426,10 +429,10 @@ class Judge:
             expected, low, high = TICK_MS, TICK_MS - 10, TICK_MS + 10
         count_expected = seconds * 1000 / expected
         self.figures.append(f"{name}: {len(bursts)} bursts in {seconds:.2f} s, median interval "
-                            f"{median if median is None else round(median, 1)} ms "
+                            f"{median} ms "
                             f"(expected {expected:.0f})")
         self.check(median is not None and low <= median <= high, f"{name}: cadence",
-                   f"median interval {median and round(median, 1)} ms, expected {low:.0f} ... {high:.0f} ms", context)
+                   f"median interval {median} ms, expected {low:.0f} ... {high:.0f} ms", context)
         if pulled is None and "change" not in [m.split()[0] for _, m in inner]:
             slack = 2 if not ftdi else 3
             self.check(abs(len(bursts) - count_expected) <= slack, f"{name}: burst count",
@@ -456,30 +459,35 @@ class Judge:
                 programmed = [x for _, x in self.trace_between(t, end, event)]
                 self.figures.append(f"{name}: line settings programmed after the change: "
                                     f"{programmed or 'none'}")
-                self.check(not programmed or re.search(rf"baud(rate=| rate ){rate}\b", programmed[-1]),
+                kept = not programmed or re.search(rf"baud(rate=| rate ){rate}\b", programmed[-1])
+                self.check(bool(kept),
                            f"{name}: the driver keeps {rate} bit/s after the refused index",
                            f"last programmed: {programmed[-1] if programmed else 'none'}", context)
                 after_median = median_interval_ms(after)
+                after_median = after_median and round(after_median, 1)
                 self.figures.append(f"{name}: after choosing index {marker.split()[1]}: "
-                                    f"{len(after)} bursts, median {after_median and round(after_median, 1)} ms, pty rate "
+                                    f"{len(after)} bursts, median {after_median} ms, pty rate "
                                     f"{sorted(set(later))}")
                 self.check(len(after) >= (end - t - 0.2) * 1000 / expected - 3
                            and set(later) == {rate}
                            and after_median is not None and low <= after_median <= high,
                            f"{name}: run goes on after index {marker.split()[1]} was refused",
                            f"{len(after)} bursts after the change at the old rate {rate} "
-                           f"(pty rates {sorted(set(later))}, median "
-                           f"{after_median and round(after_median, 1)} ms)", context)
+                           f"(pty rates {sorted(set(later))}, median {after_median} ms)",
+                           context)
 
     def judge(self):
         allowed = {port: [] for port in self.lines}
         runs = set()
         seen = set()
+        case = "before the first case"
         for i, (start, marker) in enumerate(self.markers):
             words = marker.split()
             if not words:
                 continue
             seen.add(words[0])
+            if words[0] == "case":
+                case = words[1]
             if words[0] == "fail":
                 self.check(False, "guest: " + marker[5:], "the guest program saw this")
             elif words[0] == "ok":
@@ -495,7 +503,7 @@ class Judge:
                 inner = rest[:ends[0]]
                 runs.add((port, index))
                 allowed[port].append((start, stop + STOP_GRACE))
-                self.run(port, index, pattern, start, stop, inner)
+                self.run(case, port, index, pattern, start, stop, inner)
             elif words[0] == "refuse" and words[-1] == "start":
                 port = words[1]
                 end = self.markers[i + 1][0] if i + 1 < len(self.markers) else start + 1
@@ -519,13 +527,15 @@ class Judge:
         self.check(wanted <= runs, "every rate each adapter makes was run",
                    f"missing {sorted(wanted - runs)}" if wanted - runs else "all")
         for step in ("ports", "icount", "refuse", "change", "pull", "plug", "done"):
-            self.check(step in seen, f"guest step '{step}' reached", "never printed" if step not in seen else "")
+            self.check(step in seen, f"guest step '{step}' reached",
+                       "" if step in seen else "never printed")
         exits = [m for _, m in self.markers if m.startswith("exit ")]
-        self.check(exits == ["exit 0"], "guest program's exit status", exits[-1] if exits else "none")
+        self.check(exits == ["exit 0"], "guest program's exit status",
+                   exits[-1] if exits else "none")
         for t, action in self.actions:
             self.check("error" not in action and "timeout" not in action
-                       and "DEVICE_DELETED: False" not in action, "QMP: " + action.split(":")[0],
-                       action)
+                       and "DEVICE_DELETED: False" not in action, action.split(":")[0],
+                       action[action.index(":") + 2:])
 
 
 
@@ -555,7 +565,11 @@ def main():
     with tempfile.TemporaryDirectory(prefix="tavrix-drivers-") as workdir:
         guest = Guest(kernel, cache / "initramfs.cpio", guest_program, lines, Path(workdir),
                       args.memory)
-        drive(guest, args.timeout, actions)
+        try:
+            drive(guest, args.timeout, actions)
+        finally:
+            if guest.process.poll() is None:
+                guest.process.kill()
     judge = Judge(guest, lines, actions)
     judge.judge()
 
