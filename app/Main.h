@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/base/PiMutex.h"
 #include "platform/ui/Graphics.h"
 
 #include <QWidget>
@@ -138,7 +139,7 @@ private:
     // vanishes the list falls back to another item, and selects it again when it comes back.
     QString operatorPort_;
     std::optional<TColor> patternColor_;
-    mutable std::mutex patternMutex_;
+    mutable base::PiMutex patternMutex_; // the writer's real-time thread reads it every tick
     std::string pattern_;
 };
 

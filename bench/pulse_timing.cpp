@@ -7,9 +7,13 @@
 // per tick; for the program also its CPU use during the run and while idle, and its resident
 // memory at the end of the run (and its peak).
 //
-//   build/release/bench/pulse_timing [run-seconds=30] [idle-seconds=10]      (offscreen)
+//   build/release/bench/pulse_timing [run-seconds=30] [idle-seconds=10] [busy-loops=0]
+//                                                                            (offscreen)
 //   QT_QPA_PLATFORM=xcb xvfb-run -a -s '-screen 0 1024x768x24'
-//       build/release/bench/pulse_timing [run-seconds] [idle-seconds]        (a real X server)
+//       build/release/bench/pulse_timing [run-seconds] [idle-seconds] [busy-loops] (X server)
+// busy-loops: that many processes spinning at ordinary priority during the run, the load both
+// writers meet (run as root, the program's writer then gets real-time scheduling; the
+// reference stays ordinary). Their CPU is not counted as the program's.
 
 #include "HarnessSupport.h"
 
@@ -25,6 +29,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +37,7 @@
 #include <mutex>
 #include <poll.h>
 #include <pty.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -77,6 +83,36 @@ double Percentile(std::vector<double> values, double p) {
 void Wait(double seconds) {
     harness::Wait(static_cast<int>(seconds * 1000));
 }
+
+// Processes that spin at ordinary priority until they are destroyed.
+class BusyLoops {
+public:
+    explicit BusyLoops(int count) {
+        for (int i = 0; i < count; ++i) {
+            const pid_t child = fork();
+            if (child == 0) {
+                volatile unsigned long spin = 0;
+                for (;;) {
+                    spin = spin + 1;
+                }
+            }
+            if (child > 0) {
+                children_.push_back(child);
+            }
+        }
+    }
+    ~BusyLoops() {
+        for (const pid_t child : children_) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+        }
+    }
+    BusyLoops(const BusyLoops&) = delete;
+    BusyLoops& operator=(const BusyLoops&) = delete;
+
+private:
+    std::vector<pid_t> children_;
+};
 
 using Arrivals = std::vector<std::pair<Clock::time_point, std::size_t>>;
 
@@ -138,6 +174,7 @@ void ReferenceWriter(int slave, const std::atomic<bool>& stop) {
 int main(int argc, char** argv) {
     const double runSeconds = argc > 1 ? std::atof(argv[1]) : 30.0;
     const double idleSeconds = argc > 2 ? std::atof(argv[2]) : 10.0;
+    const int busyLoops = argc > 3 ? std::max(0, std::atoi(argv[3])) : 0;
     harness::Startup startup(argc, argv);
     harness::VirtualPort port;
     int referenceMaster = -1;
@@ -206,6 +243,7 @@ int main(int argc, char** argv) {
 
         const std::string loadBefore = harness::LoadAverage();
         std::atomic<bool> stopReference{false};
+        const BusyLoops load(busyLoops);
         std::thread reference([&] { ReferenceWriter(referenceSlave, stopReference); });
         form.btnConnect->click();
         Wait(0.5);
@@ -235,9 +273,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "nothing reached the line\n");
             status = 1;
         } else {
-            std::printf("platform %s, %.0f s at \"600\"; %s before, %s after\n",
-                        qPrintable(QGuiApplication::platformName()), runSeconds, loadBefore.c_str(),
-                        harness::LoadAverage().c_str());
+            std::printf("platform %s, %.0f s at \"600\", %d busy loops; %s before, %s after\n",
+                        qPrintable(QGuiApplication::platformName()), runSeconds, busyLoops,
+                        loadBefore.c_str(), harness::LoadAverage().c_str());
             std::printf("                          %12s %12s\n", "program", "reference");
             std::printf("ticks                     %12zu %12zu\n", timing[0].ticks,
                         timing[1].ticks);

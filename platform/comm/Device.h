@@ -5,6 +5,7 @@
 // Backends: PosixDevice (real ports and pseudo-terminals) and SimulatedLine (in-process); what
 // they share is in DeviceRules.h.
 
+#include "platform/base/PiMutex.h"
 #include "platform/comm/Comm.h"
 
 #include <functional>
@@ -31,7 +32,7 @@ public:
     DWORD EventMask() const;
 
 private:
-    mutable std::mutex mutex_;
+    mutable base::PiMutex mutex_;
     std::shared_ptr<detail::EventObject> event_;
     bool done_ = false;
     DWORD error_ = 0;

@@ -4,6 +4,7 @@
 // arguments, the write time-out and the mapping of line changes to events. The backends call
 // these, so a rule is written once however many backends there are.
 
+#include "platform/base/PiMutex.h"
 #include "platform/comm/Comm.h"
 
 #include <chrono>
@@ -29,7 +30,7 @@ public:
     void Fail(DWORD error);
 
 private:
-    mutable std::mutex mutex_;
+    mutable base::PiMutex mutex_;
     DWORD mask_ = 0;
     DWORD occurred_ = 0;
     std::shared_ptr<Completion> wait_;

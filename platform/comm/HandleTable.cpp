@@ -9,7 +9,7 @@ namespace detail {
 namespace {
 
 struct HandleTable {
-    std::mutex mutex;
+    base::PiMutex mutex;
     std::map<HANDLE, HandleObject> objects;
     HANDLE next = 0x100;
 };
@@ -23,13 +23,13 @@ thread_local DWORD lastError = ERROR_SUCCESS;
 
 } // namespace
 
-std::mutex& EventMutex() {
-    static std::mutex mutex;
+base::PiMutex& EventMutex() {
+    static base::PiMutex mutex;
     return mutex;
 }
 
-std::condition_variable& EventCondition() {
-    static std::condition_variable condition;
+base::PiCondition& EventCondition() {
+    static base::PiCondition condition;
     return condition;
 }
 

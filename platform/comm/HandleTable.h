@@ -3,10 +3,10 @@
 // The process-wide table behind the handles of Comm.h: devices and events share one handle
 // space, so CloseHandle closes either. Also the thread's last-error code.
 
+#include "platform/base/PiMutex.h"
 #include "platform/comm/Comm.h"
 #include "platform/ports/PortNames.h"
 
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 
@@ -21,9 +21,10 @@ struct EventObject {
     bool signalled = false;
 };
 
-// All events share one lock and one condition, so a wait can watch several of them.
-std::mutex& EventMutex();
-std::condition_variable& EventCondition();
+// All events share one lock and one condition, so a wait can watch several of them. The locks
+// of this layer inherit priority: the pulse writer takes them at real-time priority.
+base::PiMutex& EventMutex();
+base::PiCondition& EventCondition();
 
 struct HandleObject {
     std::shared_ptr<Device> device;

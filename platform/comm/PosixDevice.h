@@ -7,6 +7,7 @@
 // counters and the modem lines are read every 20 ms for line errors and signal changes.
 // Devices without them (pseudo-terminals) leave the monitor asleep until something happens.
 
+#include "platform/base/PiMutex.h"
 #include "platform/comm/Device.h"
 #include "platform/comm/DeviceRules.h"
 #include "platform/comm/PosixCounters.h"
@@ -59,7 +60,7 @@ private:
     UniqueFd fd_;
     UniqueFd wake_;
     const bool pty_;
-    std::mutex mutex_;
+    base::PiMutex mutex_;
     bool closed_ = false;
     bool gone_ = false;
     COMMTIMEOUTS timeouts_{};
