@@ -12,6 +12,7 @@
 #include "platform/ui/TComboBox.h"
 #include "platform/ui/TEdit.h"
 #include "platform/ui/TThreadTimer.h"
+#include "platform/ui/TTrackBar.h"
 #include "serial/BCPort.h"
 #include "tests/support/ErrorBoxes.h"
 #include "tests/support/EventLoop.h"
@@ -340,11 +341,12 @@ private:
     }
 
     QString State() const {
-        return QStringLiteral("(connected %1, START %2, STOP %3, port %4, frequency %5)")
+        return QStringLiteral("(connected %1, START %2, STOP %3, port %4, frequency %5, slider %6)")
             .arg(form_.BComPort1->Connected())
             .arg(form_.btnConnect->isEnabled())
             .arg(form_.btnDisconnect->isEnabled())
-            .arg(form_.cbPort->currentText(), form_.cbBaudRate->currentText());
+            .arg(form_.cbPort->currentText(), form_.cbBaudRate->currentText())
+            .arg(form_.TrackBar1->Position());
     }
 
     TMainForm form_;
