@@ -94,15 +94,17 @@ def modinfo(path):
     return {}
 
 
+def module_name(path):
+    return path.name.split(".ko")[0].replace("-", "_")
+
+
 def module_order(moddir, wanted):
     """The module files wanted needs, each after the modules it depends on."""
-    files = {p.name.split(".ko")[0].replace("-", "_"): p for p in moddir.rglob("*.ko")}
-    builtin = {Path(line).name.split(".ko")[0].replace("-", "_")
-               for line in (moddir / "modules.builtin").read_text().split()}
+    files = {module_name(p): p for p in moddir.rglob("*.ko")}
+    builtin = {module_name(Path(p)) for p in (moddir / "modules.builtin").read_text().split()}
     order = []
     def visit(name):
-        if name in builtin or any(p.name.split(".ko")[0].replace("-", "_") == name
-                                  for p in order):
+        if name in builtin or files.get(name) in order:
             return
         if name not in files:
             sys.exit(f"module {name} is neither in the kernel package nor built in")
@@ -112,6 +114,17 @@ def module_order(moddir, wanted):
     for name in wanted:
         visit(name)
     return order
+
+
+def static_busybox():
+    """busybox-static's program: it runs in the initramfs, where there are no libraries."""
+    data = Path("/bin/busybox").read_bytes()
+    phoff, = struct.unpack_from("<Q", data, 0x20)
+    phentsize, phnum = struct.unpack_from("<HH", data, 0x36)
+    if any(struct.unpack_from("<I", data, phoff + i * phentsize)[0] == 3  # PT_INTERP
+           for i in range(phnum)):
+        sys.exit("/bin/busybox is linked dynamically: install busybox-static")
+    return data
 
 
 def cpio(entries):
@@ -132,8 +145,7 @@ def cpio(entries):
 def build_initramfs(moddir, path):
     modules = module_order(moddir, MODULES)
     entries = [("dev", 0o40755, b"", 0, 0), ("dev/console", 0o20600, b"", 5, 1),
-               ("bin", 0o40755, b"", 0, 0), ("bin/busybox", 0o100755,
-                                               Path("/bin/busybox").read_bytes(), 0, 0),
+               ("bin", 0o40755, b"", 0, 0), ("bin/busybox", 0o100755, static_busybox(), 0, 0),
                ("init", 0o100755, (HERE / "init").read_bytes(), 0, 0),
                ("modules", 0o40755, b"", 0, 0),
                ("modules/order", 0o100644, "".join(p.name + "\n" for p in modules).encode(), 0, 0)]
