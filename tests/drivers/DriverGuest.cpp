@@ -292,10 +292,26 @@ private:
                               .arg(port, form_.cbPort->Items().join(QStringLiteral(", "))));
             return false;
         }
-        if (form_.cbPort->currentText() != port) {
-            form_.cbPort->SetItemIndex(at);
+        if (!Choose(form_.cbPort, at) || !Choose(form_.cbBaudRate, index)) {
+            Expect(false, QStringLiteral("the arrow keys select %1 at index %2: %3")
+                              .arg(port)
+                              .arg(index)
+                              .arg(State()));
+            return false;
         }
-        form_.cbBaudRate->SetItemIndex(index);
+        return true;
+    }
+
+    // Moves a list's selection with the arrow keys, as an operator does.
+    static bool Choose(ui::TComboBox* list, int index) {
+        list->setFocus(Qt::OtherFocusReason);
+        while (list->ItemIndex() != index) {
+            const int before = list->ItemIndex();
+            QTest::keyClick(list, before < index ? Qt::Key_Down : Qt::Key_Up);
+            if (list->ItemIndex() == before) {
+                return false;
+            }
+        }
         return true;
     }
 
