@@ -273,6 +273,7 @@ public:
         Expect(form_.cbPort->currentText() == kUsb,
                QStringLiteral("ttyUSB0 is selected again: the selection is \"%1\"")
                    .arg(form_.cbPort->currentText()));
+        Say(QStringLiteral("case replugged begin"));
         if (Start(kUsb, 4)) {
             Pump(1000);
         }
