@@ -88,7 +88,7 @@ test-package: package
 # emulation and runs driver_guest from this build tree; the host judges what reaches the
 # guest's ports, which are pseudo-terminals of the harness (tests/drivers/driver_test.py).
 test-drivers: deps build/release/CMakeCache.txt
-	cmake --build --preset release -j $(JOBS) --target driver_guest
+	cmake --build --preset release -j $(JOBS)
 	@apt-cache show linux-image-amd64 >/dev/null 2>&1 || $(SUDO) apt-get update -q
 	python3 tests/drivers/driver_test.py --guest build/release/tests/driver_guest \
 	  --cache build/drivers
