@@ -77,37 +77,43 @@ TEST_F(PortList, SelectedPortRemovedFallsBackToTheFirstItem) {
 }
 
 TEST_F(PortList, OperatorsPortIsSelectedAgainWhenItComesBack) {
-    auto v9 = Plug("ttyV9");
-    ASSERT_TRUE(ListBecomes({"ttyV0", "ttyV9"}));
-    // The operator picks ttyV9 with the keyboard; it goes, the list falls back to ttyV0.
-    QTest::keyClick(form_->cbPort, Qt::Key_Down);
-    ASSERT_EQ(Selected(), "ttyV9");
-    v9.reset();
+    // A USB adapter as sysfs shows it; the operator picks it with the keyboard. Pulled out, the
+    // list falls back to the first port; plugged in again, it is selected again.
+    testsupport::SysfsTree sysfs(ttyClass_.Path());
+    sysfs.UsbSerial("ttyUSB0", "ftdi_sio", "FTDI", "FT232R USB UART", "A50285BI", 0x600);
+    ASSERT_TRUE(ListBecomes({"ttyUSB0", "ttyV0"}));
+    form_->cbPort->SetItemIndex(1);
+    QTest::keyClick(form_->cbPort, Qt::Key_Up);
+    ASSERT_EQ(Selected(), "ttyUSB0");
+    std::filesystem::remove(ttyClass_.Path() + "/ttyUSB0");
     ASSERT_TRUE(ListBecomes({"ttyV0"}));
     EXPECT_EQ(Selected(), "ttyV0");
-    v9 = Plug("ttyV9");
-    ASSERT_TRUE(ListBecomes({"ttyV0", "ttyV9"}));
-    EXPECT_EQ(Selected(), "ttyV9");
+    sysfs.UsbSerial("ttyUSB0", "ftdi_sio", "FTDI", "FT232R USB UART", "A50285BI", 0x600);
+    ASSERT_TRUE(ListBecomes({"ttyUSB0", "ttyV0"}));
+    EXPECT_EQ(Selected(), "ttyUSB0");
+    std::filesystem::remove(ttyClass_.Path() + "/ttyUSB0");
+    ASSERT_TRUE(ListBecomes({"ttyV0"}));
 
-    // The port of the last run counts as the operator's too.
-    form_->cbPort->SetItemIndex(0);
+    // The port of the last run counts as the operator's too: a run on ttyV0 while the adapter
+    // is away keeps ttyV0 selected when it comes back.
     Start();
     ASSERT_TRUE(Running());
     Stop();
-    v9.reset();
-    ASSERT_TRUE(ListBecomes({"ttyV0"}));
-    v9 = Plug("ttyV9");
-    ASSERT_TRUE(ListBecomes({"ttyV0", "ttyV9"}));
+    sysfs.UsbSerial("ttyUSB0", "ftdi_sio", "FTDI", "FT232R USB UART", "A50285BI", 0x600);
+    ASSERT_TRUE(ListBecomes({"ttyUSB0", "ttyV0"}));
     EXPECT_EQ(Selected(), "ttyV0");
 
-    // A port the operator chose meanwhile is not taken from them.
-    v9.reset();
+    // A port the operator chose while the adapter was away is not taken from them.
     auto v1 = Plug("ttyV1");
+    ASSERT_TRUE(ListBecomes({"ttyUSB0", "ttyV0", "ttyV1"}));
+    QTest::keyClick(form_->cbPort, Qt::Key_Up);
+    ASSERT_EQ(Selected(), "ttyUSB0");
+    std::filesystem::remove(ttyClass_.Path() + "/ttyUSB0");
     ASSERT_TRUE(ListBecomes({"ttyV0", "ttyV1"}));
     QTest::keyClick(form_->cbPort, Qt::Key_Down);
     ASSERT_EQ(Selected(), "ttyV1");
-    v9 = Plug("ttyV9");
-    ASSERT_TRUE(ListBecomes({"ttyV0", "ttyV1", "ttyV9"}));
+    sysfs.UsbSerial("ttyUSB0", "ftdi_sio", "FTDI", "FT232R USB UART", "A50285BI", 0x600);
+    ASSERT_TRUE(ListBecomes({"ttyUSB0", "ttyV0", "ttyV1"}));
     EXPECT_EQ(Selected(), "ttyV1");
     EXPECT_TRUE(ErrorBoxes::Texts().isEmpty());
 }
