@@ -74,16 +74,19 @@ bool SetupComm(HANDLE device, DWORD inQueue, DWORD outQueue) {
     return WithDevice(device, [&](Device& d) { return d.SetupComm(inQueue, outQueue); });
 }
 
-bool SetCommState(HANDLE device, const DCB* dcb) {
+bool SetCommState(HANDLE handle, const DCB* dcb) {
     if (dcb == nullptr) {
         return Result(ERROR_INVALID_PARAMETER);
     }
+    ports::AdapterRates adapter;
+    auto device = FindDevice(handle, &adapter);
+    if (!device) {
+        return Result(ERROR_INVALID_HANDLE);
+    }
     // A rate the adapter cannot make is refused before the driver takes it and reads it back
     // as set; the line keeps what it had.
-    return WithDevice(device, [&](Device& d) {
-        return detail::FindAdapterRates(device).Makes(dcb->BaudRate) ? d.SetCommState(*dcb)
-                                                                     : ERROR_INVALID_PARAMETER;
-    });
+    return Result(adapter.Makes(dcb->BaudRate) ? device->SetCommState(*dcb)
+                                               : ERROR_INVALID_PARAMETER);
 }
 
 bool SetCommTimeouts(HANDLE device, const COMMTIMEOUTS* timeouts) {

@@ -59,11 +59,17 @@ bool RemoveHandle(HANDLE handle, HandleObject& removed) {
     return true;
 }
 
-std::shared_ptr<Device> FindDevice(HANDLE handle) {
+std::shared_ptr<Device> FindDevice(HANDLE handle, ports::AdapterRates* adapter) {
     auto& table = Table();
     std::lock_guard lock(table.mutex);
     auto it = table.objects.find(handle);
-    return it == table.objects.end() ? nullptr : it->second.device;
+    if (it == table.objects.end()) {
+        return nullptr;
+    }
+    if (adapter != nullptr) {
+        *adapter = it->second.adapter;
+    }
+    return it->second.device;
 }
 
 std::shared_ptr<EventObject> FindEvent(HANDLE handle) {
@@ -71,13 +77,6 @@ std::shared_ptr<EventObject> FindEvent(HANDLE handle) {
     std::lock_guard lock(table.mutex);
     auto it = table.objects.find(handle);
     return it == table.objects.end() ? nullptr : it->second.event;
-}
-
-ports::AdapterRates FindAdapterRates(HANDLE handle) {
-    auto& table = Table();
-    std::lock_guard lock(table.mutex);
-    auto it = table.objects.find(handle);
-    return it == table.objects.end() ? ports::AdapterRates{} : it->second.adapter;
 }
 
 bool Result(DWORD error) {

@@ -37,9 +37,9 @@ struct HandleObject {
 HANDLE InsertHandle(HandleObject object);
 // Takes the object out of the table; false for a handle that is not in it.
 bool RemoveHandle(HANDLE handle, HandleObject& removed);
-std::shared_ptr<Device> FindDevice(HANDLE handle);
+// The device behind a handle, and when asked, the rates its adapter makes, in one look-up.
+std::shared_ptr<Device> FindDevice(HANDLE handle, ports::AdapterRates* adapter = nullptr);
 std::shared_ptr<EventObject> FindEvent(HANDLE handle);
-ports::AdapterRates FindAdapterRates(HANDLE handle);
 
 // Stores the error as the thread's last error; true for ERROR_SUCCESS.
 bool Result(DWORD error);

@@ -5,7 +5,6 @@
 #include "platform/ports/PortNames.h"
 
 #include <algorithm>
-#include <array>
 #include <filesystem>
 #include <iterator>
 
@@ -32,13 +31,17 @@ constexpr unsigned kFtdiDivisorMax = 0x3FFF;
 
 // The integer part of the divisor ftdi_sio writes for a rate (DIV_ROUND_CLOSEST(48 MHz, 2 ×
 // rate) in eighths); the chip's field holds 14 bits, anything above spills into the fraction.
-bool FtdiDivisorFits(unsigned rate) {
+constexpr bool FtdiDivisorFits(unsigned rate) {
     if (rate == 0) {
         return false;
     }
     const unsigned long long eighths = (kFtdiClock3 + rate) / (2ULL * rate);
     return (eighths >> 3) <= kFtdiDivisorMax;
 }
+
+// The divisor fits while it stays below (max + 1) × 8 eighths: rate > 48 MHz / (2^18 − 1).
+constexpr unsigned kFtdiLowest = kFtdiClock3 / (2 * (kFtdiDivisorMax + 1) * 8 - 1) + 1;
+static_assert(FtdiDivisorFits(kFtdiLowest) && !FtdiDivisorFits(kFtdiLowest - 1));
 
 } // namespace
 
@@ -59,19 +62,8 @@ unsigned AdapterRates::Lowest() const {
     switch (rule) {
     case rAny:
         return 0;
-    case rFtdiDivisor: {
-        // The divisor only grows as the rate falls: the first rate that fits.
-        unsigned low = 1, high = kFtdiClock3;
-        while (low < high) {
-            const unsigned middle = low + (high - low) / 2;
-            if (FtdiDivisorFits(middle)) {
-                high = middle;
-            } else {
-                low = middle + 1;
-            }
-        }
-        return low;
-    }
+    case rFtdiDivisor:
+        return kFtdiLowest;
     case rFtdiSioTable:
         return kFtdiSioRates[0];
     }

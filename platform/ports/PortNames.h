@@ -64,7 +64,6 @@ struct AdapterRates {
     bool Makes(unsigned rate) const;
     // The lowest whole rate the adapter makes; 0 without a known limit.
     unsigned Lowest() const;
-    bool operator==(const AdapterRates&) const = default;
 };
 
 AdapterRates AdapterRatesOf(const PortDescription& description);

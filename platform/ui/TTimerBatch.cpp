@@ -21,22 +21,11 @@ TTimerBatch::~TTimerBatch() {
 }
 
 void TTimerBatch::Add(TTimer& timer) {
-    if (timer.batch_ == this) {
-        return;
-    }
     if (timer.batch_ != nullptr) {
-        timer.batch_->Remove(timer);
+        return; // a timer belongs to one batch for its life
     }
     timers_.push_back(&timer);
     timer.batch_ = this;
-    timer.Restart();
-}
-
-void TTimerBatch::Remove(TTimer& timer) {
-    if (timer.batch_ != this) {
-        return;
-    }
-    Forget(timer);
     timer.Restart();
 }
 

@@ -31,9 +31,8 @@ public:
     explicit TTimerBatch(int framePeriodMs, QObject* parent = nullptr);
     ~TTimerBatch() override;
 
-    // The timer's ticks come from this batch from now on; Remove gives it its own again.
+    // The timer's ticks come from this batch from now on, for the rest of its life.
     void Add(TTimer& timer);
-    void Remove(TTimer& timer);
 
     // The instant of the tick being delivered; otherwise the clock.
     Clock::time_point Now() const;
@@ -50,6 +49,7 @@ private:
     friend class TTimer;
     // A member's schedule changed: the frame timer runs while any member is enabled.
     void Changed();
+    // A member is destroyed.
     void Forget(TTimer& timer);
     bool Delivering() const { return delivering_.has_value(); }
 

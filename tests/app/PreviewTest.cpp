@@ -1,4 +1,5 @@
 #include "tests/app/WindowFixture.h"
+#include "tests/support/PreviewDriver.h"
 
 #include "app/PreviewChart.h"
 #include "platform/ui/FormatSettings.h"
@@ -137,45 +138,6 @@ TEST_F(Preview, ClockFillsDateAndTimeOnItsTick) {
     EXPECT_TRUE(f.Edit3->text().contains(settings.TimeSeparator));
 }
 
-// The preview as exact 10 ms timers would draw it, one sample at a time into a chart of its
-// own: the flips due by a sample's instant first, the flip period set at the end of a sweep
-// from the frequency of that moment (restarting the flips there when it changes).
-class TExactPreview {
-public:
-    TExactPreview() {
-        series_ = &ConfigurePreviewChart(chart_);
-        FixPreviewAxes(chart_);
-        chart_.resize(kPreviewChartBounds.size());
-    }
-    void Sample(int frequencyIndex) {
-        static constexpr int kFlips[] = {500, 400, 300, 200, 100};
-        now_ += 10;
-        for (; nextFlip_ <= now_; nextFlip_ += flip_) {
-            level_ = level_ + 10.0 > 11.0 ? 1.0 : level_ + 10.0;
-        }
-        ++index_;
-        series_->InsertPoint(static_cast<double>(static_cast<long double>(index_) * 0.1L), level_,
-                             QString(), clLime);
-        if (index_ > 200) {
-            series_->ClearPoints();
-            index_ = -1;
-            if (kFlips[frequencyIndex] != flip_) {
-                flip_ = kFlips[frequencyIndex];
-                nextFlip_ = now_ + flip_;
-            }
-        }
-        chart_.UpdateOffscreenImage();
-    }
-    const QImage& Image() const { return chart_.OffscreenImage(); }
-    int Index() const { return index_; }
-
-private:
-    TChart chart_;
-    TLineSeries* series_ = nullptr;
-    int now_ = 0, flip_ = 10, nextFlip_ = 10, index_ = 0;
-    double level_ = 1.0;
-};
-
 TEST_F(Preview, FramesDrawWhatExactTimersDrawSampleBySample) {
     TMainForm& f = *form_;
     auto* frames = f.findChild<ui::TTimerBatch*>();
@@ -184,30 +146,34 @@ TEST_F(Preview, FramesDrawWhatExactTimersDrawSampleBySample) {
     frames->SetClock([&] { return now; });
     f.Timer4->SetEnabled(true);
     f.Timer5->SetEnabled(true);
-    TExactPreview exact;
-    int sampled = 0;
+    // The reference: a chart of its own, fed one sample at a time by exact 10 ms timers.
+    TChart exact;
+    testsupport::TPreviewDriver driver(ConfigurePreviewChart(exact), 10);
+    FixPreviewAxes(exact);
+    exact.resize(kPreviewChartBounds.size());
+    static constexpr int kFlips[] = {500, 400, 300, 200, 100};
     // Frames of 30 ms through a sweep at every frequency (each sweep's end sets the next flip
     // period), then a frame late by 100 ms and one late by a whole sweep.
-    std::vector<int> frameMs;
-    for (int i = 0; i < 6 * 2020 / 30; ++i) {
-        frameMs.push_back(30);
-    }
-    frameMs.push_back(130);
-    frameMs.push_back(2020);
-    frameMs.push_back(30);
+    std::vector<int> frameMs(6 * 2020 / 30, 30);
+    frameMs.insert(frameMs.end(), {130, 2020, 30});
     int elapsed = 0;
+    int sampled = 0;
     for (std::size_t n = 0; n < frameMs.size(); ++n) {
         const int frequency = std::min<int>(4, elapsed / 2020);
         f.cbBaudRate->SetItemIndex(frequency);
+        driver.SetFlipMs(kFlips[frequency]);
         elapsed += frameMs[n];
         now += std::chrono::milliseconds(frameMs[n]);
         frames->RunDue();
         for (; sampled < elapsed / 10; ++sampled) {
-            exact.Sample(frequency);
+            if (driver.Sample()) {
+                driver.Wipe();
+            }
+            exact.UpdateOffscreenImage();
         }
-        ASSERT_EQ(f.SampleIndex, exact.Index()) << "frame " << n;
+        ASSERT_EQ(f.SampleIndex, driver.Index()) << "frame " << n;
         f.Chart1->UpdateOffscreenImage();
-        ASSERT_TRUE(f.Chart1->OffscreenImage() == exact.Image()) << "frame " << n;
+        ASSERT_TRUE(f.Chart1->OffscreenImage() == exact.OffscreenImage()) << "frame " << n;
     }
     EXPECT_GT(sampled, 7 * 202); // the sweep's wrap came several times
     f.Timer4->SetEnabled(false);

@@ -21,13 +21,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
-#include <QThread>
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
-#include <functional>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -42,7 +39,7 @@ using testsupport::WaitUntil;
 constexpr int kRunMs = 2000;
 constexpr int kAfterStopMs = 700;
 // A handler on the window's thread that takes longer than this holds the window up visibly.
-constexpr qint64 kLongestStallMs = 250;
+constexpr std::chrono::milliseconds kLongestStall = 250ms;
 const QString kUart = QStringLiteral("ttyS1");
 const QString kUsb = QStringLiteral("ttyUSB0");
 const QString kSetCommState = QStringLiteral("Ошибка функции SetCommState.");
@@ -61,26 +58,6 @@ bool Expect(bool ok, const QString& what) {
     }
     Say((ok ? QStringLiteral("ok ") : QStringLiteral("fail ")) + what);
     return ok;
-}
-
-// Runs the event loop until done() or the time is up, keeping the longest time the window's
-// thread spent away from its event loop (in a handler) in longestMs.
-bool WaitWatching(const std::function<bool()>& done, std::chrono::milliseconds timeout,
-                  qint64& longestMs) {
-    QElapsedTimer total;
-    total.start();
-    QElapsedTimer step;
-    step.start();
-    while (!done()) {
-        if (total.elapsed() > timeout.count()) {
-            return false;
-        }
-        step.restart();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        longestMs = std::max(longestMs, step.elapsed());
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 void Pump(int milliseconds) {
@@ -229,15 +206,15 @@ public:
         Say(QStringLiteral("pull"));
         QElapsedTimer pulled;
         pulled.start();
-        qint64 stallMs = 0;
-        const bool ended = WaitWatching([&] { return !ErrorBoxes::Texts().isEmpty() && Idle(); },
-                                        15000ms, stallMs);
+        std::chrono::milliseconds stall{0};
+        const bool ended =
+            WaitUntil([&] { return !ErrorBoxes::Texts().isEmpty() && Idle(); }, 15000ms, &stall);
         const qint64 tookMs = pulled.elapsed();
         Say(QStringLiteral("stop"));
         Expect(ended, QStringLiteral("an error box and an idle window %1 ms after the pull: %2 %3")
                           .arg(tookMs)
                           .arg(Boxes(), State()));
-        WaitWatching([] { return false; }, 1000ms, stallMs);
+        WaitUntil([] { return false; }, 1000ms, &stall);
         Expect(
             ErrorBoxes::Texts() == QStringList{kWriteError},
             QStringLiteral("exactly one box \"%1\" a second later: %2").arg(kWriteError, Boxes()));
@@ -251,11 +228,11 @@ public:
                    .arg(threadsAfter)
                    .arg(fds)
                    .arg(fdsAfter));
-        Expect(stallMs < kLongestStallMs,
+        Expect(stall < kLongestStall,
                QStringLiteral("the window's thread kept serving its events during the pull: "
                               "longest away %1 ms (below %2)")
-                   .arg(stallMs)
-                   .arg(kLongestStallMs));
+                   .arg(stall.count())
+                   .arg(kLongestStall.count()));
         ErrorBoxes::Clear();
 
         Say(QStringLiteral("plug"));

@@ -3,7 +3,9 @@
 #include "platform/ui/TTimer.h"
 #include "platform/ui/TTimerBatch.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -73,15 +75,9 @@ TEST_F(TimerBatch, RestartInsideATickStartsThePeriodAtThatTicksInstant) {
         }
     };
     Frame(100);
-    const std::vector<std::string> flips = [&] {
-        std::vector<std::string> f;
-        for (const auto& t : ticks) {
-            if (t.rfind("flip", 0) == 0) {
-                f.push_back(t);
-            }
-        }
-        return f;
-    }();
+    std::vector<std::string> flips;
+    std::copy_if(ticks.begin(), ticks.end(), std::back_inserter(flips),
+                 [](const std::string& tick) { return tick.rfind("flip", 0) == 0; });
     EXPECT_EQ(flips, (std::vector<std::string>{"flip@70"}));
 }
 
