@@ -20,12 +20,12 @@ inline bool IsPseudoTerminal(const struct stat& node) {
 
 // The node a path leads to, symbolic links followed.
 inline bool IsPseudoTerminal(const std::string& path) {
-    struct stat node {};
+    struct stat node{};
     return stat(path.c_str(), &node) == 0 && IsPseudoTerminal(node);
 }
 
 inline bool IsPseudoTerminal(int fd) {
-    struct stat node {};
+    struct stat node{};
     return fstat(fd, &node) == 0 && IsPseudoTerminal(node);
 }
 

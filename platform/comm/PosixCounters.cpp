@@ -13,7 +13,7 @@ using Counters = serial_icounter_struct;
 
 // A counter that moved gives its line-error flag or its signal's event.
 constexpr struct {
-    int Counters::*counter;
+    int Counters::* counter;
     DWORD error;
     DWORD event;
 } kCounters[] = {

@@ -11,7 +11,7 @@ extern "C" int ioctl(int fd, unsigned long request, ...) noexcept;
 namespace comm::termios2 {
 
 int SetRate(int fd, unsigned rate) {
-    struct termios2 settings {};
+    struct termios2 settings{};
     if (ioctl(fd, TCGETS2, &settings) != 0) {
         return -errno;
     }
@@ -26,7 +26,7 @@ int SetRate(int fd, unsigned rate) {
 }
 
 int GetRate(int fd, unsigned& rate) {
-    struct termios2 settings {};
+    struct termios2 settings{};
     if (ioctl(fd, TCGETS2, &settings) != 0) {
         return -errno;
     }

@@ -25,12 +25,12 @@ Roots& CurrentRoots() {
     return roots;
 }
 
-void Store(std::string Roots::*root, const std::string& path) {
+void Store(std::string Roots::* root, const std::string& path) {
     std::lock_guard lock(CurrentRoots().mutex);
     CurrentRoots().*root = path;
 }
 
-std::string Load(std::string Roots::*root) {
+std::string Load(std::string Roots::* root) {
     std::lock_guard lock(CurrentRoots().mutex);
     return CurrentRoots().*root;
 }

@@ -126,8 +126,7 @@ void SendRequest(const std::shared_ptr<Request>& request) {
     }
     pending.changed.notify_all();
     if (auto* application = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(
-            application, [] { CheckSynchronize(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(application, [] { CheckSynchronize(); }, Qt::QueuedConnection);
     }
     std::unique_lock lock(pending.mutex);
     pending.changed.wait(lock, [&] { return request->released; });

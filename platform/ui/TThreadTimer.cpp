@@ -136,8 +136,7 @@ void TThreadTimer::Run() {
     changed_.notify_all();
     // The owner joins this thread before the object goes, so `this` outlives the call.
     if (failed) {
-        QMetaObject::invokeMethod(
-            this, [this] { DeliverFailure(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this] { DeliverFailure(); }, Qt::QueuedConnection);
     }
 }
 

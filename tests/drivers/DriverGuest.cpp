@@ -73,7 +73,7 @@ int Entries(const char* directory) {
 }
 
 bool IsCharDevice(const QString& port) {
-    struct stat st {};
+    struct stat st{};
     return ::stat(("/dev/" + port).toUtf8().constData(), &st) == 0 && S_ISCHR(st.st_mode);
 }
 

@@ -201,7 +201,7 @@ TEST(CommPosixTest, OpenErrorsModemLinesAndGoneDevices) {
 TEST(CommPosixTest, CounterChangesGiveErrorFlagsAndEvents) {
     const serial_icounter_struct before{};
     const struct {
-        int serial_icounter_struct::*counter;
+        int serial_icounter_struct::* counter;
         DWORD errors, events;
     } table[] = {
         {&serial_icounter_struct::frame, CE_FRAME, EV_ERR},

@@ -202,10 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                   c.UpdateOffscreenImage(); // lays the plot out
                   c.ZoomRect(QRect(100, 30, 200, 60));
               }},
-        TView{"panned",
-              [](TChart& c) {
-                  Pan(c, {300, 70}, {190, 95});
-              }},
+        TView{"panned", [](TChart& c) { Pan(c, {300, 70}, {190, 95}); }},
         // Level 11.0 lies about 126000 pixels above the plot: those points are skipped.
         TView{"beyond the pixel range", [](TChart& c) { c.LeftAxis().SetAxisRange(0.995, 1.005); }},
         TView{"no clipping", [](TChart& c) { c.SetClipPoints(false); }}),
