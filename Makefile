@@ -14,7 +14,7 @@
 PACKAGES := cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
             libbenchmark-dev fonts-liberation2 fonts-dejavu-core
 TEST_PACKAGES := xvfb xauth x11-utils desktop-file-utils appstream lintian
-FORMAT_PACKAGES := clang-format-15
+FORMAT_PACKAGES := clang-format-19
 # The real-driver stage: QEMU's PC emulator, busybox for the guest's initramfs, the host harness.
 DRIVER_PACKAGES := qemu-system-x86 busybox-static python3
 PACKAGE_PACKAGES := dpkg-dev file
@@ -104,10 +104,10 @@ package: deps build/release/CMakeCache.txt
 # The sources as the formatter writes them (.clang-format); make format rewrites them so.
 SOURCES = $(shell find app platform serial widgets tests bench fuzz -name '*.cpp' -o -name '*.h')
 test-format: deps
-	clang-format-15 --dry-run --Werror $(SOURCES)
+	clang-format-19 --dry-run --Werror $(SOURCES)
 
 format: deps
-	clang-format-15 -i $(SOURCES)
+	clang-format-19 -i $(SOURCES)
 
 # libFuzzer runs (clang, a build tree of its own); new inputs go to build/fuzz/corpus, the
 # committed seeds in fuzz/corpus are only read.
