@@ -9,8 +9,8 @@
 #include "platform/ui/TThreadTimer.h"
 #include "platform/ui/TTimer.h"
 #include "serial/BCPort.h"
+#include "tests/support/ActiveWindow.h"
 
-#include <QApplication>
 #include <QTest>
 
 namespace testsupport {
@@ -36,8 +36,7 @@ void WindowTest::TearDown() {
 void WindowTest::CreateWindow() {
     form_.reset();
     form_ = std::make_unique<TMainForm>();
-    form_->show();
-    QApplication::setActiveWindow(form_.get());
+    ASSERT_TRUE(testsupport::ShowActive(*form_));
     Pump(0);
 }
 

@@ -14,11 +14,11 @@
 #include "platform/ui/TThreadTimer.h"
 #include "platform/ui/TTrackBar.h"
 #include "serial/BCPort.h"
+#include "tests/support/ActiveWindow.h"
 #include "tests/support/ErrorBoxes.h"
 #include "tests/support/EventLoop.h"
 #include "widgets/Spin.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
 #include <chrono>
@@ -85,8 +85,7 @@ QString Boxes() {
 class Operator {
 public:
     Operator() {
-        form_.show();
-        QApplication::setActiveWindow(&form_);
+        Expect(testsupport::ShowActive(form_), QStringLiteral("the window became active"));
         form_.SpinEdit2->SetValue(600);
         Pump(500);
     }

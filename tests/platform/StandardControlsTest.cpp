@@ -3,9 +3,9 @@
 #include "platform/ui/TEdit.h"
 #include "platform/ui/TTrackBar.h"
 
+#include "tests/support/ActiveWindow.h"
 #include "tests/support/ErrorBoxes.h"
 
-#include <QApplication>
 #include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -133,8 +133,7 @@ TEST(EditField, KeepsItsSelectionWhenTheFocusLeavesSoTypedCharactersReplaceIt) {
     auto* second = new ui::TEdit(&window);
     first->ChangeText(QStringLiteral("fffff"));
     second->ChangeText(QStringLiteral("|||||"));
-    window.show();
-    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(testsupport::ShowActive(window));
     // Focus given in code selects the whole text.
     first->setFocus(Qt::OtherFocusReason);
     second->setFocus(Qt::OtherFocusReason);
@@ -205,8 +204,7 @@ TEST(EditField, MousePressDoesNotSelectAll) {
     QWidget window;
     auto* edit = new ui::TEdit(&window);
     edit->ChangeText(QStringLiteral("abc"));
-    window.show();
-    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(testsupport::ShowActive(window));
     QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(2, edit->height() / 2));
     EXPECT_TRUE(edit->hasFocus());
     EXPECT_FALSE(edit->hasSelectedText());
@@ -226,8 +224,7 @@ TEST(Button, ArrowKeysWalkTheControlsOfItsParentAndWrap) {
     auto* outside = new ui::TButton(&window);
     (void)outside;
     hidden->setEnabled(false);
-    window.show();
-    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(testsupport::ShowActive(window));
     minus->setFocus();
     QTest::keyClick(minus, Qt::Key_Down);
     EXPECT_TRUE(edit->hasFocus()); // wrapped round, skipping the disabled field
