@@ -43,8 +43,15 @@ desktop)
     ;;
 metainfo)
     need appstreamcli appstream
-    appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
-    appstreamcli validate-tree --no-net "$prefix" || fail "appstreamcli validate-tree"
+    # The project has no web page, so AppStream's url-homepage-missing warning has no true
+    # value to answer it: it is lowered to a note where the validator knows that check (older
+    # ones do not, and refuse to override it). Every other warning stays fatal; the package's
+    # lintian override of the same finding rests on this step.
+    homepage=--override=url-homepage-missing=info
+    appstreamcli validate --no-net "$homepage" /dev/null 2>&1 | grep -q 'not recognized' &&
+        homepage=
+    appstreamcli validate --no-net $homepage "$metainfo" || fail "appstreamcli validate"
+    appstreamcli validate-tree --no-net $homepage "$prefix" || fail "appstreamcli validate-tree"
     ;;
 files)
     exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
