@@ -18,7 +18,7 @@ FORMAT_PACKAGES := clang-format-19
 # The real-driver stage: QEMU's PC emulator, busybox for the guest's initramfs, the host harness.
 DRIVER_PACKAGES := qemu-system-x86 busybox-static python3
 PACKAGE_PACKAGES := dpkg-dev file
-FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
+FUZZ_PACKAGES := clang-19 libclang-rt-19-dev
 JOBS ?= $(shell nproc)
 WERROR ?= OFF
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -117,7 +117,7 @@ fuzz: deps build/fuzz/CMakeCache.txt
 	cmake --build --preset fuzz -j $(JOBS)
 	for target in $(FUZZ_TARGETS); do \
 	  mkdir -p build/fuzz/corpus/$$target && \
-	  build/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  build/fuzz/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    build/fuzz/corpus/$$target fuzz/corpus/$$target || exit 1; \
 	done
 
