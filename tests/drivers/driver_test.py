@@ -13,6 +13,7 @@ handed to QEMU; no serial port of this machine is opened.
 
 import argparse
 import json
+import lzma
 import os
 import queue
 import re
@@ -74,12 +75,23 @@ def fetch_kernel(cache):
         shutil.rmtree(root, ignore_errors=True)
         subprocess.run(["dpkg-deb", "-x", str(debs[-1]), str(root)], check=True)
         (root / ".unpacked").touch()
-    return root / "boot" / f"vmlinuz-{release}", root / "lib" / "modules" / release
+    # Debian 13's kernel packages keep the modules under /usr/lib, Debian 12's under /lib.
+    moddir = next((d for d in (root / "usr/lib/modules" / release, root / "lib/modules" / release)
+                   if d.is_dir()), None)
+    if moddir is None:
+        sys.exit(f"{name} holds no modules directory for {release}")
+    return root / "boot" / f"vmlinuz-{release}", moddir
+
+
+def module_image(path):
+    """A module's ELF file; Debian 13's kernel packages compress them with xz."""
+    data = path.read_bytes()
+    return lzma.decompress(data) if path.suffix == ".xz" else data
 
 
 def modinfo(path):
     """The key=value strings of a module's .modinfo section (ELF64)."""
-    data = path.read_bytes()
+    data = module_image(path)
     shoff, = struct.unpack_from("<Q", data, 0x28)
     shentsize, shnum, shstrndx = struct.unpack_from("<HHH", data, 0x3A)
     def section(i):
@@ -100,7 +112,7 @@ def module_name(path):
 
 def module_order(moddir, wanted):
     """The module files wanted needs, each after the modules it depends on."""
-    files = {module_name(p): p for p in moddir.rglob("*.ko")}
+    files = {module_name(p): p for pattern in ("*.ko", "*.ko.xz") for p in moddir.rglob(pattern)}
     builtin = {module_name(Path(p)) for p in (moddir / "modules.builtin").read_text().split()}
     order = []
     def visit(name):
@@ -144,14 +156,15 @@ def cpio(entries):
 
 def build_initramfs(moddir, path):
     modules = module_order(moddir, MODULES)
+    names = [module_name(p) + ".ko" for p in modules]  # unpacked: no decompressor in the guest
     entries = [("dev", 0o40755, b"", 0, 0), ("dev/console", 0o20600, b"", 5, 1),
                ("bin", 0o40755, b"", 0, 0), ("bin/busybox", 0o100755, static_busybox(), 0, 0),
                ("init", 0o100755, (HERE / "init").read_bytes(), 0, 0),
                ("modules", 0o40755, b"", 0, 0),
-               ("modules/order", 0o100644, "".join(p.name + "\n" for p in modules).encode(), 0, 0)]
-    entries += [(f"modules/{p.name}", 0o100644, p.read_bytes(), 0, 0) for p in modules]
+               ("modules/order", 0o100644, "".join(n + "\n" for n in names).encode(), 0, 0)]
+    entries += [(f"modules/{n}", 0o100644, module_image(p), 0, 0) for n, p in zip(names, modules)]
     path.write_bytes(cpio(entries))
-    return [p.name for p in modules]
+    return names
 
 
 # --- What the host sees ------------------------------------------------------------------------
