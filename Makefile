@@ -18,13 +18,16 @@ FORMAT_PACKAGES := clang-format-19
 # The real-driver stage: QEMU's PC emulator, busybox for the guest's initramfs, the host harness.
 DRIVER_PACKAGES := qemu-system-x86 busybox-static python3
 PACKAGE_PACKAGES := dpkg-dev file
+# The Windows build under Wine: Wine itself, the X server and the operator's hands (xdotool),
+# the error box's copied text (xclip), the screenshot (imagemagick), the modem-line library (gcc).
+WINDOWS_TEST_PACKAGES := wine64 xvfb xauth xdotool xclip imagemagick gcc libc6-dev
 FUZZ_PACKAGES := clang-19 libclang-rt-19-dev
 JOBS ?= $(shell nproc)
 WERROR ?= OFF
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: run test build deps test-release test-asan test-tsan test-package test-format \
-        test-drivers package fuzz clean format
+        test-drivers test-windows package fuzz clean format
 
 deps:
 	@missing=""; \
@@ -32,7 +35,8 @@ deps:
 	         $(if $(filter test test-format format,$(MAKECMDGOALS)),$(FORMAT_PACKAGES)) \
 	         $(if $(filter test% package,$(MAKECMDGOALS)),$(PACKAGE_PACKAGES)) \
 	         $(if $(filter test test-drivers,$(MAKECMDGOALS)),$(DRIVER_PACKAGES)) \
-	         $(if $(filter fuzz,$(MAKECMDGOALS)),$(FUZZ_PACKAGES)); do \
+	         $(if $(filter fuzz,$(MAKECMDGOALS)),$(FUZZ_PACKAGES)) \
+	         $(if $(filter test-windows,$(MAKECMDGOALS)),$(WINDOWS_TEST_PACKAGES)); do \
 	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -92,6 +96,18 @@ test-drivers: deps build/release/CMakeCache.txt
 	@apt-cache show linux-image-amd64 >/dev/null 2>&1 || $(SUDO) apt-get update -q
 	python3 tests/drivers/driver_test.py --guest build/release/tests/driver_guest \
 	  --cache build/drivers
+
+# The Windows build under Wine, every Wine process in a private namespace whose /dev holds no
+# serial device of this machine (tests/windows/wine-run.sh), all in one prefix: the unit tests
+# offscreen, then the window on Xvfb with COM9 on the harness's pseudo-terminal, driven like an
+# operator (tests/windows/window_test.py; screenshot build/windows/window.png).
+test-windows: deps windows
+	gcc -shared -fPIC -O2 -Wall -Wextra -o build/windows/modem_shim.so tests/windows/modem_shim.c -ldl
+	WINE_RUN_QT=$$(tools/windows/prefix.sh) xvfb-run -a -s '-screen 0 1024x768x24' \
+	  tests/windows/wine-run.sh --session sh -c '\
+	    ctest --test-dir build/windows -j $(JOBS) --output-on-failure && \
+	    python3 tests/windows/window_test.py --exe build/windows/app/tavrix.exe \
+	      --shim build/windows/modem_shim.so --out build/windows'
 
 # The .deb's Depends come from dpkg-shlibdeps: Debian's own Qt 6 packages.
 package: deps build/release/CMakeCache.txt

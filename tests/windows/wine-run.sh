@@ -18,7 +18,8 @@
 # HKLM\Software\Wine\Ports key; before a program starts, every dosdevices/com* link must point
 # at one of those, and each of those must be a pseudo-terminal.
 #
-# WINE_RUN_QT names a cross-built Qt prefix whose bin/ and plugins/ the programs use.
+# WINE_RUN_QT names a cross-built Qt prefix whose bin/ and plugins/ the programs use; the cross
+# compiler's runtime DLLs are on the path too.
 # WINEDEBUG passes through (default -all).
 set -eu
 self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
@@ -104,10 +105,17 @@ if [ "${1:-}" = --namespace ]; then
     WINEPREFIX=$(mktemp -d)
     mount -t tmpfs -o mode=700 tmpfs "$WINEPREFIX"
     export WINEPREFIX WINE_RUN_SESSION=1
+    # The cross compiler's runtime DLLs (libstdc++, libgcc_s, libwinpthread) and Qt's.
+    dlls="/usr/lib/gcc/x86_64-w64-mingw32/$(x86_64-w64-mingw32-gcc-posix -dumpversion) /usr/x86_64-w64-mingw32/lib"
     if [ -n "${WINE_RUN_QT:-}" ]; then
-        export WINEPATH="$(wine_path "$WINE_RUN_QT/bin")"
+        dlls="$WINE_RUN_QT/bin $dlls"
         export QT_PLUGIN_PATH="$(wine_path "$WINE_RUN_QT/plugins")"
     fi
+    WINEPATH=
+    for dir in $dlls; do
+        WINEPATH="$WINEPATH${WINEPATH:+;}$(wine_path "$dir")"
+    done
+    export WINEPATH
     # Without .NET and Gecko, quietly; the faces Qt's default fonts ask for, Liberation's.
     started=$(date +%s)
     WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all "$wine" wineboot -i >/dev/null 2>&1 ||

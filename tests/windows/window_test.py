@@ -1,0 +1,241 @@
+#!/usr/bin/env python3
+"""The Windows program's window under Wine, driven like an operator.
+
+Runs inside a wine-run.sh session on an X server (make test-windows starts both). The program's
+one COM port, COM9, is a pseudo-terminal whose master this harness holds; the modem-line library
+is preloaded for it. The harness clicks START, STOP, the slider and "+"/"--" at their places in
+the window's layout and judges what reaches the master: the pattern once per 100 ms tick at each
+rate with two stop bits (read back with tcgetattr; a pty drops PARENB, so the parity is read from
+the DCB that Wine's file trace dumps), silence after STOP, DTR and RTS raised while running, and
+the error boxes, whose text the message box copies to the clipboard on Ctrl+C. Wine keeps no COM
+port to one opener, so "port in use" is shown by a pty the program may not open (Windows answers
+a held port with the same access error).
+"""
+
+import argparse
+import os
+import re
+import statistics
+import subprocess
+import sys
+import termios
+import threading
+import time
+import tty
+from pathlib import Path
+
+CAPTION = "Контроллер управления форсунками Tavrix_v.5"
+BOX_CAPTION = "Генератор сигналов"
+CLIENT = (622, 549)  # the window's fixed client size
+RATES = [110, 300, 600, 1200, 2400]  # frequency index -> line rate, bit/s
+START_INDEX = 3
+SPEEDS = {getattr(termios, f"B{rate}"): rate for rate in RATES}
+# Client coordinates of the controls' centres (group box + control, app/MainControls.cpp).
+START, STOP = (560, 140), (560, 224)
+PLUS, MINUS = (464, 124), (464, 156)
+SLIDER_LEFT, SLIDER_RIGHT = (19, 60), (358, 60)  # the slider's ends, below its handle
+BURST_GAP = 0.05  # bytes closer than this belong to one tick's write
+
+failures = []
+
+
+def check(ok, what):
+    print(("ok    " if ok else "FAIL  ") + what, flush=True)
+    if not ok:
+        failures.append(what)
+
+
+class Master:
+    """The pty's master side: every chunk read, with its arrival time."""
+
+    def __init__(self):
+        self.fd, self.slave = os.openpty()
+        tty.setraw(self.fd)
+        self.path = os.ttyname(self.slave)
+        self.chunks = []
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        while True:
+            try:
+                data = os.read(self.fd, 4096)
+            except OSError:
+                return
+            if not data:
+                return
+            self.chunks.append((time.monotonic(), data))
+
+    def line(self):
+        attrs = termios.tcgetattr(self.fd)
+        return SPEEDS.get(attrs[5]), bool(attrs[2] & termios.CSTOPB)
+
+    def bursts(self, since, until=float("inf")):
+        out = []
+        for stamp, data in self.chunks:
+            if since <= stamp < until:
+                if out and stamp - out[-1][2] < BURST_GAP:
+                    out[-1] = (out[-1][0], out[-1][1] + data, stamp)
+                else:
+                    out.append((stamp, data, stamp))
+        return [(start, data) for start, data, _ in out]
+
+    def hang_up(self):
+        os.close(self.fd)
+        os.close(self.slave)
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True).stdout
+
+
+def windows(name):
+    return xdotool("search", "--onlyvisible", "--name", f"^{name}$").split()
+
+
+class Window:
+    def __init__(self, timeout):
+        deadline = time.monotonic() + timeout
+        while not windows(CAPTION):
+            if time.monotonic() > deadline:
+                sys.exit(f"no window captioned {CAPTION!r} after {timeout} s")
+            time.sleep(0.5)
+        self.id = windows(CAPTION)[0]
+        size = dict(line.split("=") for line in
+                    xdotool("getwindowgeometry", "--shell", self.id).split())
+        # Without a window manager Wine's X window is the client area.
+        check((int(size["WIDTH"]), int(size["HEIGHT"])) == CLIENT, f"client area {size}")
+        self.index = START_INDEX
+
+    def click(self, point):
+        xdotool("mousemove", "--window", self.id, *point, "click", "1")
+        time.sleep(0.3)
+
+    def choose(self, index):
+        """The slider moves one step towards a click beside its handle."""
+        while self.index != index:
+            self.click(SLIDER_LEFT if index < self.index else SLIDER_RIGHT)
+            self.index += 1 if index > self.index else -1
+
+
+def boxes(wait):
+    """The error boxes open after `wait` seconds: each one's text (None where it could not be
+    copied), and each closed with OK."""
+    time.sleep(wait)
+    texts = []
+    for box in windows(BOX_CAPTION):
+        subprocess.run(["xclip", "-selection", "clipboard", "-l", "1"], input=b"")
+        xdotool("mousemove", "--window", box, 8, 8, "click", "1")
+        xdotool("key", "ctrl+c")
+        time.sleep(0.5)
+        copied = subprocess.run(["xclip", "-o", "-selection", "clipboard"],
+                                capture_output=True, text=True).stdout
+        # Qt copies the caption, the text and the buttons between rules of dashes.
+        lines = [line for line in copied.splitlines() if line and not line.startswith("---")]
+        texts.append(lines[1] if len(lines) == 3 and lines[0] == BOX_CAPTION else None)
+        xdotool("key", "Return")
+        time.sleep(0.3)
+        if box in windows(BOX_CAPTION):  # the key went elsewhere: OK is centred at the bottom
+            size = dict(line.split("=") for line in
+                        xdotool("getwindowgeometry", "--shell", box).split())
+            xdotool("mousemove", "--window", box, int(size["WIDTH"]) // 2,
+                    int(size["HEIGHT"]) - 20, "click", "1")
+            time.sleep(0.3)
+    return texts
+
+
+def run_at(window, master, index, trace, shim_log):
+    """One run at a frequency chosen while idle: START, two seconds, STOP, one second."""
+    rate = RATES[index]
+    window.choose(index)
+    traced = len(trace.read_bytes())
+    started = time.monotonic()
+    window.click(START)
+    time.sleep(2.0)
+    line = master.line()
+    lines_raised = shim_log.read_text().split()[-1:] == ["6"] if shim_log.exists() else False
+    window.click(STOP)
+    stopped = time.monotonic()
+    time.sleep(1.2)
+    ticks = master.bursts(started, stopped)
+    gaps = [(b[0] - a[0]) * 1000 for a, b in zip(ticks, ticks[1:])]
+    median = statistics.median(gaps) if gaps else float("nan")
+    check(line == (rate, True), f"{rate} bit/s: the master reads {line} (rate, two stop bits)")
+    check(len(ticks) >= 15 and all(data == b"fffff" for _, data in ticks),
+          f"{rate} bit/s: {len(ticks)} ticks, each 'fffff'")
+    check(95 <= median <= 105, f"{rate} bit/s: cadence median {median:.1f} ms, "
+          f"range {min(gaps, default=0):.1f} … {max(gaps, default=0):.1f} ms")
+    check(lines_raised, f"{rate} bit/s: DTR and RTS raised while running")
+    # Wine dumps the DCB that SetCommState is given (and the one GetCommState reads back).
+    dcbs = re.findall(rb"dump_dcb size=(\d+) rate=(\d+) fParity=(\d) Parity=(\d) stopbits=(\d)",
+                      trace.read_bytes()[traced:])
+    check((b"8", str(rate).encode(), b"1", b"2", b"2") in dcbs,
+          f"{rate} bit/s: Wine was given 8 bits, even parity, 2 stop bits (DCBs {dcbs})")
+    check(not master.bursts(stopped + 0.3), f"{rate} bit/s: silence after STOP")
+    return median
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--exe", required=True, type=Path)
+    parser.add_argument("--shim", required=True, type=Path, help="the modem-line library")
+    parser.add_argument("--out", required=True, type=Path, help="trace, logs and screenshot")
+    args = parser.parse_args()
+    args.out.mkdir(parents=True, exist_ok=True)
+    trace, shim_log = args.out / "wine-trace.log", args.out / "modem-lines.log"
+    shim_log.unlink(missing_ok=True)
+
+    master = Master()
+    env = dict(os.environ, LD_PRELOAD=str(args.shim.resolve()), MODEM_SHIM_PTY=master.path,
+               MODEM_SHIM_LOG=str(shim_log.resolve()), WINEDEBUG="fixme-all,+file")
+    runner = Path(__file__).resolve().parent / "wine-run.sh"
+    launched = time.monotonic()
+    with open(trace, "w") as trace_file:
+        program = subprocess.Popen([runner, "--port", f"COM9={master.path}", args.exe],
+                                   env=env, stdout=trace_file, stderr=trace_file)
+    window = Window(timeout=90)
+    print(f"window up after {time.monotonic() - launched:.1f} s", flush=True)
+    time.sleep(2)
+    subprocess.run(["import", "-window", window.id, args.out / "window.png"], check=True)
+
+    cadence = {RATES[i]: run_at(window, master, i, trace, shim_log) for i in range(5)}
+
+    # "+" replaces the selected pattern, a second adds, "--" takes one away.
+    window.click(START)
+    for button, pattern in ((PLUS, b"f"), (PLUS, b"ff"), (MINUS, b"f")):
+        window.click(button)
+        since = time.monotonic() + 0.1
+        time.sleep(0.6)
+        seen = {data for _, data in master.bursts(since)}
+        check(seen == {pattern}, f"{'+' if button == PLUS else '--'}: the ticks write {seen}")
+
+    # A frequency change during a run: Wine applies the rate, then refuses the parity.
+    window.choose(window.index - 1)
+    shown = boxes(1.5)
+    print(f"frequency change while running: boxes {shown}, master reads {master.line()}")
+    since = time.monotonic()
+    time.sleep(0.5)
+    print(f"  and then writes {len(master.bursts(since))} ticks in 0.5 s", flush=True)
+    window.click(STOP)
+    time.sleep(0.5)
+
+    os.chmod(master.path, 0)
+    window.click(START)
+    check(boxes(2.0) == ["Порт занят другой программой."], "a refused port: one box, port in use")
+    os.chmod(master.path, 0o620)
+
+    window.click(START)
+    time.sleep(1.0)
+    master.hang_up()
+    shown = boxes(3.0)
+    check(shown == ["Ошибка записи в порт."], f"the pty gone mid-run: boxes {shown}")
+    check(boxes(1.0) == [], "no further box")
+
+    program.terminate()
+    program.wait()
+    print("cadence medians, ms: " + ", ".join(f"{r}: {m:.1f}" for r, m in cadence.items()))
+    if failures:
+        sys.exit(f"{len(failures)} checks failed; Wine's trace is {trace}")
+
+
+if __name__ == "__main__":
+    main()
