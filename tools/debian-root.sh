@@ -34,6 +34,7 @@ command -v debootstrap >/dev/null || {
 }
 
 # Stays on this file system: the last run's mounts went with its namespace.
+began=$(date +%s)
 rm -rf --one-file-system "$root"
 mkdir -p "$cache/debs" "$cache/archives"
 debootstrap --variant=minbase --cache-dir="$cache/debs" "$suite" "$root" "$mirror"
@@ -46,6 +47,7 @@ EOF
 printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
 chmod +x "$root/usr/sbin/policy-rc.d"
 git clone -q "$src" "$root/root/tavrix"
+echo "The $suite root is made ($(($(date +%s) - began)) s)."
 
 # unshare ignores SIGTERM and SIGINT while its child runs; killing it kills the namespace's
 # first process and with it every other. It dies with this script (pdeathsig).
