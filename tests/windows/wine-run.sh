@@ -1,15 +1,14 @@
 #!/bin/sh
 # Runs Windows programs under wine64 where no serial device of this machine can be reached.
 #
-#   wine-run.sh [--host-pts] [--port COMn=/dev/pts/N]... PROGRAM.exe [ARGS...]
-#   wine-run.sh [--host-pts] --session COMMAND [ARGS...]
+#   wine-run.sh [--port COMn=/dev/pts/N]... PROGRAM.exe [ARGS...]
+#   wine-run.sh --session COMMAND [ARGS...]
 #
 # Wine's device manager probes /dev/ttyS*, /dev/ttyUSB* and /dev/ttyACM* and maps COM1... onto
 # them at every server start, and ttyS0 is this machine's console. So every Wine process runs in
 # a private mount and PID namespace whose /dev is a fresh tmpfs holding only null, zero, full,
-# random, urandom, tty, ptmx, pts and shm; pts is a devpts instance of its own, or with
-# --host-pts the machine's, for a test whose pseudo-terminal is made outside. The run is refused
-# when anything else is there. The prefix is a tmpfs in the namespace, made for this run and
+# random, urandom, tty, ptmx, pts and shm, pts a devpts instance of its own (so a test makes its
+# pseudo-terminals inside the session). The run is refused when anything else is there. The prefix is a tmpfs in the namespace, made for this run and
 # gone with it; Wine's processes end with the namespace (wineserver -k first).
 #
 # --session runs COMMAND (a harness, ctest) in one namespace and prefix: inside it, this script
@@ -63,42 +62,32 @@ wine_path() { # a Unix path as Wine's drive Z: sees it
 }
 
 if [ -z "${WINE_RUN_SESSION:-}" ] && [ "${1:-}" != --namespace ]; then
-    # Outside: enter the namespaces (the process that sets them up is their PID 1), without a
-    # controlling terminal, and as a root that file modes bind: Wine keeps no COM port to one
-    # opener, so a test refuses a program its pty by the pty's mode, as Windows refuses a port
-    # that another program holds.
-    [ "$(id -u)" = 0 ] || die "needs root for its namespaces (unshare -m -p)"
+    # Outside: enter the namespaces (a user namespace too where not run by root; the process
+    # that sets them up is their PID 1), without a controlling terminal, and as a root that file
+    # modes bind: Wine keeps no COM port to one opener, so a test refuses a program its pty by
+    # the pty's mode, as Windows refuses a port that another program holds.
+    user=
+    [ "$(id -u)" = 0 ] || user=--map-root-user
     nodac=-dac_override,-dac_read_search
-    exec unshare --mount --propagation private --pid --fork --kill-child --mount-proc \
+    exec unshare $user --mount --propagation private --pid --fork --kill-child --mount-proc \
         setpriv --inh-caps=$nodac --bounding-set=$nodac setsid "$self" --namespace "$@" </dev/null
 fi
 
 if [ "${1:-}" = --namespace ]; then
     shift
-    host_pts=
-    if [ "${1:-}" = --host-pts ]; then
-        host_pts=1
-        shift
-    fi
-    # The new /dev is built aside and moved over the old one.
+    # The new /dev is built aside and bound over the old one.
     staging=$(mktemp -d)
     mount -t tmpfs -o mode=755,nosuid,noexec tmpfs "$staging"
-    mknod -m 666 "$staging/null" c 1 3
-    mknod -m 666 "$staging/zero" c 1 5
-    mknod -m 666 "$staging/full" c 1 7
-    mknod -m 666 "$staging/random" c 1 8
-    mknod -m 666 "$staging/urandom" c 1 9
-    mknod -m 666 "$staging/tty" c 5 0
+    for node in null zero full random urandom tty; do
+        : >"$staging/$node"
+        mount --bind "/dev/$node" "$staging/$node"
+    done
     mkdir "$staging/pts" "$staging/shm"
-    if [ -n "$host_pts" ]; then
-        mount --bind /dev/pts "$staging/pts"
-        mknod -m 666 "$staging/ptmx" c 5 2
-    else
-        mount -t devpts -o newinstance,ptmxmode=0666,mode=620 devpts "$staging/pts"
-        ln -s pts/ptmx "$staging/ptmx"
-    fi
+    mount -t devpts -o newinstance,ptmxmode=0666,mode=620 devpts "$staging/pts"
+    ln -s pts/ptmx "$staging/ptmx"
     mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$staging/shm"
-    mount --move "$staging" /dev
+    mount --rbind "$staging" /dev
+    umount -l "$staging"
     rmdir "$staging"
     check_isolation
 
@@ -106,7 +95,8 @@ if [ "${1:-}" = --namespace ]; then
     mount -t tmpfs -o mode=700 tmpfs "$WINEPREFIX"
     export WINEPREFIX WINE_RUN_SESSION=1
     # The cross compiler's runtime DLLs (libstdc++, libgcc_s, libwinpthread) and Qt's.
-    dlls="/usr/lib/gcc/x86_64-w64-mingw32/$(x86_64-w64-mingw32-gcc-posix -dumpversion) /usr/x86_64-w64-mingw32/lib"
+    dlls="/usr/lib/gcc/x86_64-w64-mingw32/$(x86_64-w64-mingw32-gcc-posix -dumpversion)"
+    dlls="$dlls /usr/x86_64-w64-mingw32/lib"
     if [ -n "${WINE_RUN_QT:-}" ]; then
         dlls="$WINE_RUN_QT/bin $dlls"
         export QT_PLUGIN_PATH="$(wine_path "$WINE_RUN_QT/plugins")"
