@@ -220,7 +220,8 @@ def main():
 
     os.chmod(master.path, 0)
     window.click(START)
-    check(boxes(2.0) == ["Порт занят другой программой."], "a refused port: one box, port in use")
+    shown = boxes(2.0)
+    check(shown == ["Порт занят другой программой."], f"a refused port: boxes {shown}")
     os.chmod(master.path, 0o620)
 
     window.click(START)
