@@ -5,12 +5,27 @@
 // the event thread, the window) hold for moments: with an ordinary mutex, a holder preempted by
 // ordinary work would keep the writer waiting behind that work; with priority inheritance the
 // holder runs at the writer's priority until it lets go.
+//
+// Windows has no priority-inheriting lock (its scheduler lifts starved ready threads instead),
+// so there the two are the standard ones.
 
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <ctime>
 #include <mutex>
+
+#if defined(_WIN32)
+
+namespace base {
+
+using PiMutex = std::mutex;
+using PiCondition = std::condition_variable;
+
+} // namespace base
+
+#else
+
+#include <cerrno>
+#include <ctime>
 #include <pthread.h>
 
 namespace base {
@@ -71,3 +86,5 @@ private:
 };
 
 } // namespace base
+
+#endif

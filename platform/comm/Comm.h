@@ -8,8 +8,9 @@
 // closes either. Every call that fails returns false (or INVALID_HANDLE_VALUE / WAIT_FAILED)
 // and leaves an error code (the ERROR_* values below) for GetLastError() on the calling thread.
 //
-// Names are opened in a process-wide device directory ("/dev" by default, the counterpart of
-// the "\\.\" prefix): DevicePath("ttyUSB0") is "/dev/ttyUSB0". Tests point it at a directory of
+// Names are opened in a process-wide device directory, by default the system's: "\\.\" on
+// Windows (DevicePath("COM9") is "\\.\COM9"), "/dev" on Linux, its counterpart
+// (DevicePath("ttyUSB0") is "/dev/ttyUSB0"). Tests point it at a directory of
 // their own with SetDeviceDirectory(), holding links to pseudo-terminals they created, or plug a
 // SimulatedLine (SimulatedLine.h) under a name.
 

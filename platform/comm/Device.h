@@ -2,8 +2,9 @@
 
 // The device backend behind the comm calls. A backend implements Device; the calls in Comm.h
 // do the handle bookkeeping, the overlapped blocks and the last-error code around it.
-// Backends: PosixDevice (real ports and pseudo-terminals) and SimulatedLine (in-process); what
-// they share is in DeviceRules.h.
+// Backends: the system's own ports (PosixDevice: real ports and pseudo-terminals;
+// WindowsDevice: kernel32's comm calls) and SimulatedLine (in-process); what they share is in
+// DeviceRules.h.
 
 #include "platform/base/PiMutex.h"
 #include "platform/comm/Comm.h"
@@ -69,7 +70,9 @@ using DeviceOpener = std::function<std::unique_ptr<Device>(DWORD& error)>;
 void PlugDevice(const std::string& path, DeviceOpener opener);
 void UnplugDevice(const std::string& path);
 
-// The POSIX backend (PosixDevice.cpp).
-std::unique_ptr<Device> OpenPosixDevice(const std::string& path, DWORD& error);
+// The system's own ports, one backend file per platform (PosixDevice.cpp, WindowsDevice.cpp):
+// the device directory names are opened in unless one is set, and the opener of a path.
+std::string SystemDeviceDirectory();
+std::unique_ptr<Device> OpenSystemDevice(const std::string& path, DWORD& error);
 
 } // namespace comm

@@ -1,5 +1,5 @@
 // Where names are opened: the process-wide device directory and the devices plugged in under
-// a path (simulated lines), which take precedence over the file system.
+// a path (simulated lines), which take precedence over the system's own ports.
 
 #include "platform/comm/Device.h"
 #include "platform/comm/HandleTable.h"
@@ -12,7 +12,7 @@ namespace {
 
 struct Directory {
     std::mutex mutex;
-    std::string path = "/dev";
+    std::string path = SystemDeviceDirectory();
     std::map<std::string, DeviceOpener> plugged;
 };
 
@@ -36,7 +36,12 @@ std::string DeviceDirectory() {
 }
 
 std::string DevicePath(const std::string& name) {
-    return DeviceDirectory() + "/" + name;
+    // Windows' "\\.\" ends in its separator already.
+    std::string path = DeviceDirectory();
+    if (path.empty() || (path.back() != '/' && path.back() != '\\')) {
+        path += '/';
+    }
+    return path + name;
 }
 
 void PlugDevice(const std::string& path, DeviceOpener opener) {
@@ -64,7 +69,7 @@ std::unique_ptr<Device> OpenDevice(const std::string& path, DWORD& error) {
         }
     }
     error = ERROR_SUCCESS;
-    std::unique_ptr<Device> device = opener ? opener(error) : OpenPosixDevice(path, error);
+    std::unique_ptr<Device> device = opener ? opener(error) : OpenSystemDevice(path, error);
     if (!device && error == ERROR_SUCCESS) {
         error = ERROR_GEN_FAILURE;
     }

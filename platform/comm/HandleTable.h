@@ -44,7 +44,7 @@ std::shared_ptr<EventObject> FindEvent(HANDLE handle);
 // Stores the error as the thread's last error; true for ERROR_SUCCESS.
 bool Result(DWORD error);
 
-// Opens a device under a path: one plugged in there (Device.h), else the POSIX backend. On
+// Opens a device under a path: one plugged in there (Device.h), else the system's port. On
 // failure null, with a non-zero error code.
 std::unique_ptr<Device> OpenDevice(const std::string& path, DWORD& error);
 

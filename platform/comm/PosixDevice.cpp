@@ -3,7 +3,7 @@
 #include "platform/base/Change.h"
 #include "platform/base/PseudoTerminal.h"
 #include "platform/comm/PosixMapping.h"
-#include "platform/comm/Termios2.h"
+#include "platform/comm/PosixTermios2.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -325,7 +325,11 @@ DWORD PosixDevice::UpdateInput() {
 
 } // namespace posix
 
-std::unique_ptr<Device> OpenPosixDevice(const std::string& path, DWORD& error) {
+std::string SystemDeviceDirectory() {
+    return "/dev";
+}
+
+std::unique_ptr<Device> OpenSystemDevice(const std::string& path, DWORD& error) {
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd) {
         error = posix::OpenError(errno);

@@ -5,7 +5,6 @@
 #include "platform/ports/PortNames.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <iterator>
 
 namespace ports {
@@ -91,13 +90,6 @@ AdapterRates AdapterRatesOf(const PortDescription& description) {
         rates.chip = chip->name;
     }
     return rates;
-}
-
-AdapterRates AdapterRatesOfDevice(const std::string& devicePath) {
-    std::error_code error;
-    const std::filesystem::path node = std::filesystem::canonical(devicePath, error);
-    const std::string name = (error ? std::filesystem::path(devicePath) : node).filename().string();
-    return AdapterRatesOf(DescribePort(name));
 }
 
 } // namespace ports

@@ -1,10 +1,15 @@
 #pragma once
 
-// Where Linux keeps the names of the serial ports: every entry of the tty class directory that
-// has a "device" link, except ports whose "type" file reads 0 (an 8250 port with no UART
-// behind it), plus every "tty*" symbolic link of the device directory that points to a
-// pseudo-terminal (virtual ports such as socat's "pty,link=/dev/ttyV0"). Names come without
-// the directory, e.g. "ttyUSB0".
+// Where the system keeps the names of the serial ports (PosixPortNames.cpp,
+// WindowsPortNames.cpp).
+//
+// Windows: the value data of the serial device map (the key HARDWARE\DEVICEMAP\SERIALCOMM
+// of HKEY_LOCAL_MACHINE), e.g. "COM1"; the roots below are not read there.
+//
+// Linux: every entry of the tty class directory that has a "device" link, except ports whose
+// "type" file reads 0 (an 8250 port with no UART behind it), plus every "tty*" symbolic link of
+// the device directory that points to a pseudo-terminal (virtual ports such as socat's
+// "pty,link=/dev/ttyV0"). Names come without the directory, e.g. "ttyUSB0".
 //
 // The roots are process-wide settings (defaults "/sys/class/tty" and "/dev"), so tests and
 // the main window's end-to-end tests can point the source at trees of their own.
@@ -20,8 +25,9 @@ std::string TtyClassRoot();
 void SetDevRoot(const std::string& root);
 std::string DevRoot();
 
-// The names, tty class entries first, each group ordered by name (a stable order). False when
-// a root cannot be read; names is then left as it was.
+// The names in a stable order: Windows' in the device map's order; Linux's tty class entries
+// first, each group ordered by name. False when the source cannot be read (the key, a root, a
+// value of the key); names is then left as it was.
 bool ReadPortNames(std::vector<std::string>& names);
 bool ReadPortNames(const std::string& ttyClassRoot, const std::string& devRoot,
                    std::vector<std::string>& names);
@@ -41,8 +47,11 @@ struct PortDescription {
     int usbRevision = -1; // USB adapters: the device's release number (bcdDevice); -1 unknown
 };
 
-// A tty class entry of the name is described from its sysfs attributes, else a device
-// directory link from its target; a name that is neither gives kind Unknown.
+// Linux: a tty class entry of the name is described from its sysfs attributes, else a device
+// directory link from its target. Windows: the port of the ports class whose device key has
+// the name as its PortName, as the device manager shows it (its friendly name as product, its
+// maker, its driver service; kind Usb when it hangs on USB). A name found nowhere gives kind
+// Unknown.
 PortDescription DescribePort(const std::string& name);
 PortDescription DescribePort(const std::string& ttyClassRoot, const std::string& devRoot,
                              const std::string& name);
@@ -68,7 +77,7 @@ struct AdapterRates {
 
 AdapterRates AdapterRatesOf(const PortDescription& description);
 // The adapter behind a device path: the tty class entry named like the node the path leads to
-// (so a link such as "/dev/ttyV0" -> "ttyUSB0" counts as ttyUSB0).
+// (so a link such as "/dev/ttyV0" -> "ttyUSB0" counts as ttyUSB0). Windows: no known limit.
 AdapterRates AdapterRatesOfDevice(const std::string& devicePath);
 
 } // namespace ports

@@ -2,9 +2,9 @@
 
 #include "platform/ui/ApplicationPrivate.h"
 #include "platform/ui/Exception.h"
+#include "platform/ui/SystemPrivate.h"
 
 #include <QApplication>
-#include <QFont>
 #include <QMessageBox>
 #include <atomic>
 
@@ -28,10 +28,7 @@ void InitApplication() {
     // The classic style draws group box captions on the frame line and keeps control metrics
     // close to the classic desktop the window's layout was made on.
     QApplication::setStyle(QStringLiteral("Windows"));
-    // Faces the window names that Linux lacks, mapped onto metric-compatible installed ones.
-    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "DejaVu Sans"});
-    QFont::insertSubstitutions("Arial", {"Liberation Sans", "DejaVu Sans"});
-    QFont::insertSubstitutions("Courier New", {"Liberation Mono", "DejaVu Sans Mono"});
+    detail::SubstituteFonts();
 }
 
 QString ApplicationTitle() {

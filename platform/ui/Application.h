@@ -7,7 +7,8 @@
 
 namespace ui {
 
-// Process-wide set-up of the toolkit: font substitutions for the faces the window names.
+// Process-wide set-up of the toolkit: the style, and font substitutions for the faces the
+// window names where the system lacks them.
 void InitApplication();
 
 // The application title: the caption of the error box. Window titles stay as they are set.

@@ -26,9 +26,11 @@ enum TThreadPriority : std::uint8_t {
     tpTimeCritical
 };
 
-// Gives the calling thread a priority. Linux has no priorities for ordinary threads; the nice
-// value stands in. tpTimeCritical asks for real-time (SCHED_FIFO) scheduling, else the lowest
-// nice value the process may take. What the process is not allowed is silently not done.
+// Gives the calling thread a priority. Windows has these seven thread priorities itself
+// (tpTimeCritical is the top of the process's priority class). Linux has no priorities for
+// ordinary threads; the nice value stands in, and tpTimeCritical asks for real-time
+// (SCHED_FIFO) scheduling, else the lowest nice value the process may take. What the process
+// is not allowed is silently not done.
 void SetCurrentThreadPriority(TThreadPriority priority);
 
 class TThread {

@@ -2,9 +2,9 @@
 
 #include "platform/base/Change.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/SystemPrivate.h"
 
 #include <QMetaObject>
-#include <pthread.h>
 #include <utility>
 
 namespace ui {
@@ -57,8 +57,11 @@ void TThreadTimer::StartThread() {
         deadline_ = Clock::now() + period_;
     }
     thread_ = std::thread([this, priority = priority_] {
-        pthread_setname_np(pthread_self(), "thread timer");
+        detail::NameCurrentThread("thread timer");
         SetCurrentThreadPriority(priority);
+        // The ticks keep absolute deadlines; a coarse system clock would wake each of them up
+        // to one clock period late.
+        const detail::FineTimerResolution resolution;
         Run();
     });
 }

@@ -3,6 +3,7 @@
 #include "platform/ui/Application.h"
 
 #include <QKeyEvent>
+#include <QSignalBlocker>
 
 namespace ui {
 
@@ -31,6 +32,11 @@ template <class Base> int TTrackBar::AsUser(Base&& base) {
         Notify();
     }
     return taken;
+}
+
+void TTrackBar::ShowPosition(int position) {
+    const QSignalBlocker quiet(this);
+    setValue(position);
 }
 
 void TTrackBar::Notify() {

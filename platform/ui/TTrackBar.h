@@ -17,6 +17,9 @@ public:
     // The one way to the position: the slider's value()/setValue() are private here.
     int Position() const { return value(); }
     void SetPosition(int position) { setValue(position); }
+    // Shows a position without running OnChange: for putting the bar back where it was after a
+    // change that did not take.
+    void ShowPosition(int position);
 
     std::function<void()> OnChange;
 

@@ -1,7 +1,7 @@
 #include "tests/support/SerialPty.h"
 
 #include "platform/comm/Comm.h"
-#include "platform/comm/Termios2.h"
+#include "platform/comm/PosixTermios2.h"
 #include "platform/ports/PortNames.h"
 
 #include <cerrno>

@@ -2,7 +2,7 @@
 #include <asm/ioctls.h>
 #include <asm/termbits.h>
 
-#include "platform/comm/Termios2.h"
+#include "platform/comm/PosixTermios2.h"
 
 #include <cerrno>
 

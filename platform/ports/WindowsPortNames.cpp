@@ -1,0 +1,132 @@
+// The port names and descriptions on Windows: the serial device map of the registry, and the
+// device manager's view of the ports class through SetupAPI. The Linux roots are not read.
+
+#include "platform/ports/PortNames.h"
+
+#include <string>
+#include <vector>
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <initguid.h>
+
+#include <devguid.h>
+#include <setupapi.h>
+
+namespace ports {
+namespace {
+
+constexpr char kSerialDeviceMap[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+// The value names and data of the device map: "\Device\Serial0" = "COM1".
+constexpr ::DWORD kValueRoom = 256;
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string bytes(std::size_t(size > 0 ? size : 0), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(), size, nullptr,
+                          nullptr);
+    return bytes;
+}
+
+// A text property of a device; empty when it has none.
+std::string DeviceProperty(::HDEVINFO devices, ::SP_DEVINFO_DATA& device, ::DWORD property) {
+    wchar_t text[kValueRoom] = {};
+    if (!::SetupDiGetDeviceRegistryPropertyW(devices, &device, property, nullptr,
+                                             reinterpret_cast<::BYTE*>(text),
+                                             sizeof text - sizeof *text, nullptr)) {
+        return {};
+    }
+    return Utf8(text);
+}
+
+// The port name the device's key gives it ("COM9"); empty when none.
+std::string PortNameOf(::HDEVINFO devices, ::SP_DEVINFO_DATA& device) {
+    const ::HKEY key =
+        ::SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+    if (key == reinterpret_cast<::HKEY>(INVALID_HANDLE_VALUE)) {
+        return {};
+    }
+    char name[kValueRoom] = {};
+    ::DWORD size = sizeof name - 1;
+    ::DWORD type = 0;
+    const bool read = ::RegQueryValueExA(key, "PortName", nullptr, &type,
+                                         reinterpret_cast<::BYTE*>(name), &size) == ERROR_SUCCESS;
+    ::RegCloseKey(key);
+    return read && type == REG_SZ ? std::string(name) : std::string();
+}
+
+} // namespace
+
+bool ReadPortNames(const std::string&, const std::string&, std::vector<std::string>& names) {
+    ::HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSerialDeviceMap, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    std::vector<std::string> found;
+    bool read = true;
+    for (::DWORD index = 0;; ++index) {
+        char name[kValueRoom];
+        ::BYTE data[kValueRoom];
+        ::DWORD nameLength = kValueRoom;
+        ::DWORD dataLength = kValueRoom;
+        ::DWORD type = 0;
+        const ::LONG result =
+            ::RegEnumValueA(key, index, name, &nameLength, nullptr, &type, data, &dataLength);
+        if (result == ERROR_NO_MORE_ITEMS) {
+            break;
+        }
+        if (result != ERROR_SUCCESS) {
+            read = false;
+            break;
+        }
+        // The string data as long as reported, up to its terminating zero; the type is not
+        // looked at.
+        const std::string value(reinterpret_cast<const char*>(data), dataLength);
+        found.push_back(value.substr(0, value.find('\0')));
+    }
+    ::RegCloseKey(key);
+    if (read) {
+        names = std::move(found);
+    }
+    return read;
+}
+
+PortDescription DescribePort(const std::string&, const std::string&, const std::string& name) {
+    PortDescription description;
+    const ::HDEVINFO devices =
+        ::SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+    if (devices == INVALID_HANDLE_VALUE) {
+        return description;
+    }
+    ::SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (::DWORD index = 0; ::SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
+        if (name.empty() || ::lstrcmpiA(PortNameOf(devices, device).c_str(), name.c_str()) != 0) {
+            continue;
+        }
+        // Adapters on USB come through the USB bus's enumerator or their maker's own (FTDI's
+        // "FTDIBUS"); ports on the board through ACPI, PCI or the legacy root.
+        const std::string enumerator = DeviceProperty(devices, device, SPDRP_ENUMERATOR_NAME);
+        const bool usb = enumerator == "USB" || enumerator == "FTDIBUS";
+        description.kind = usb ? PortDescription::Usb : PortDescription::Uart;
+        description.manufacturer = DeviceProperty(devices, device, SPDRP_MFG);
+        description.product = DeviceProperty(devices, device, SPDRP_FRIENDLYNAME);
+        description.driver = DeviceProperty(devices, device, SPDRP_SERVICE);
+        break;
+    }
+    ::SetupDiDestroyDeviceInfoList(devices);
+    return description;
+}
+
+// The adapter rule needs the driver's divisor arithmetic, which only the Linux driver's sources
+// tell; on Windows every rate goes to the driver, and SetCommState reports what it refuses.
+AdapterRates AdapterRatesOfDevice(const std::string&) {
+    return {};
+}
+
+} // namespace ports
