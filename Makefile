@@ -18,6 +18,9 @@ FORMAT_PACKAGES := clang-format-19
 # The real-driver stage: QEMU's PC emulator, busybox for the guest's initramfs, the host harness.
 DRIVER_PACKAGES := qemu-system-x86 busybox-static python3
 PACKAGE_PACKAGES := dpkg-dev file
+# The Windows build: the cross compiler (posix threads) and what building its Qt needs
+# (tools/windows/prefix.sh: Ninja, dpkg-source to unpack Debian's source packages).
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix ninja-build dpkg-dev
 # The Windows build under Wine: Wine itself, the X server and the operator's hands (xdotool),
 # the error box's copied text (xclip), the screenshot (imagemagick), the modem-line library (gcc).
 WINDOWS_TEST_PACKAGES := wine64 xvfb xauth xdotool xclip imagemagick gcc libc6-dev
@@ -27,7 +30,7 @@ WERROR ?= OFF
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: run test build deps test-release test-asan test-tsan test-package test-format \
-        test-drivers test-windows package fuzz clean format
+        test-drivers windows test-windows package fuzz clean format
 
 deps:
 	@missing=""; \
@@ -36,6 +39,7 @@ deps:
 	         $(if $(filter test% package,$(MAKECMDGOALS)),$(PACKAGE_PACKAGES)) \
 	         $(if $(filter test test-drivers,$(MAKECMDGOALS)),$(DRIVER_PACKAGES)) \
 	         $(if $(filter fuzz,$(MAKECMDGOALS)),$(FUZZ_PACKAGES)) \
+	         $(if $(filter %windows,$(MAKECMDGOALS)),$(WINDOWS_PACKAGES)) \
 	         $(if $(filter test-windows,$(MAKECMDGOALS)),$(WINDOWS_TEST_PACKAGES)); do \
 	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
 	done; \
@@ -96,6 +100,14 @@ test-drivers: deps build/release/CMakeCache.txt
 	@apt-cache show linux-image-amd64 >/dev/null 2>&1 || $(SUDO) apt-get update -q
 	python3 tests/drivers/driver_test.py --guest build/release/tests/driver_guest \
 	  --cache build/drivers
+
+# tavrix.exe and its unit tests for Windows x86-64 in build/windows, cross-built with mingw-w64
+# against Qt and GoogleTest for Windows, which tools/windows/prefix.sh builds once from Debian's
+# source packages into a cache outside the clone (the first run takes long) and names.
+windows: deps
+	prefix=$$(JOBS=$(JOBS) tools/windows/prefix.sh) && \
+	  cmake --preset windows -DTAVRIX_WERROR=$(WERROR) -DTAVRIX_WINDOWS_PREFIX="$$prefix"
+	cmake --build --preset windows -j $(JOBS)
 
 # The Windows build under Wine, every Wine process in a private namespace whose /dev holds no
 # serial device of this machine (tests/windows/wine-run.sh), all in one prefix: the unit tests
