@@ -117,7 +117,7 @@ test-windows: deps windows
 	gcc -shared -fPIC -O2 -Wall -Wextra -o build/windows/modem_shim.so tests/windows/modem_shim.c -ldl
 	WINE_RUN_QT=$$(tools/windows/prefix.sh) xvfb-run -a -s '-screen 0 1024x768x24' \
 	  tests/windows/wine-run.sh --session sh -c '\
-	    ctest --test-dir build/windows -j $(JOBS) --output-on-failure && \
+	    ctest --preset windows -j $(JOBS) && \
 	    python3 tests/windows/window_test.py --exe build/windows/app/tavrix.exe \
 	      --shim build/windows/modem_shim.so --out build/windows'
 
