@@ -33,10 +33,13 @@ command -v debootstrap >/dev/null || {
     apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q debootstrap
 }
 
-# Stays on this file system: the last run's mounts went with its namespace.
-began=$(date +%s)
-rm -rf --one-file-system "$root"
 mkdir -p "$cache/debs" "$cache/archives"
+# One run at a time per release: the next one would remove this one's root.
+exec 9>"$cache/lock"
+flock -n 9 || { echo "$0: waiting for the other run in $root" >&2; flock 9; }
+began=$(date +%s)
+# Stays on this file system: the last run's mounts went with its namespace.
+rm -rf --one-file-system "$root"
 debootstrap --variant=minbase --cache-dir="$cache/debs" "$suite" "$root" "$mirror"
 cat >"$root/etc/apt/sources.list" <<EOF
 deb $mirror $suite main
