@@ -2,6 +2,7 @@
 // device. The port trees are the test's own: a tty class directory and a device directory.
 #include "tests/app/WindowFixture.h"
 #include "tests/support/SerialFixtures.h"
+#include "tests/support/SerialPty.h"
 #include "tests/support/SysfsTree.h"
 
 #include "app/PortHints.h"

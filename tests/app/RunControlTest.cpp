@@ -1,5 +1,6 @@
 #include "tests/app/WindowFixture.h"
 #include "tests/support/SerialFixtures.h"
+#include "tests/support/SerialPty.h"
 
 #include "platform/ports/PortNames.h"
 #include "platform/ui/TButton.h"

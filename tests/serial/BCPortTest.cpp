@@ -4,10 +4,6 @@
 #include "serial/ComThread.h"
 #include "tests/support/SerialFixtures.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 using namespace testsupport;
 using comm::DWORD;
 
@@ -346,77 +342,6 @@ TEST_F(PortOnLine, VanishedDeviceStillCloses) {
     EXPECT_EQ(PortHandle(*port_), comm::INVALID_HANDLE_VALUE);
     EXPECT_EQ(EventThread(*port_), nullptr);
     EXPECT_COM_ERROR(port_->Open(), ComMessage::NoSuchPort); // the adapter is gone
-}
-
-// --- Pseudo-terminals -----------------------------------------------------------------
-
-TEST(PortOnPty, OpenConfiguresTheSlaveAsTheMasterSees) {
-    SerialPty pty("ttyV0");
-    TBComPort port;
-    port.SetPort("ttyV0");
-    port.SetStopBits(sb2);
-    port.SetBaudRate(br1200);
-    ASSERT_TRUE(port.Open());
-    termios t = pty.MasterSettings();
-    EXPECT_EQ(cfgetospeed(&t), speed_t(B1200));
-    EXPECT_NE(t.c_cflag & CSTOPB, 0u);
-    EXPECT_NE(t.c_cflag & CLOCAL, 0u);
-    EXPECT_NE(t.c_cflag & CREAD, 0u);
-    EXPECT_EQ(t.c_cflag & CRTSCTS, 0u);
-    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY), 0u);
-    EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
-    EXPECT_EQ(t.c_cc[VMIN], 0);
-    EXPECT_EQ(t.c_cc[VTIME], 0);
-
-    // A rate change on the open port is seen at once, without reopening.
-    port.SetBaudRate(br2400);
-    t = pty.MasterSettings();
-    EXPECT_EQ(cfgetospeed(&t), speed_t(B2400));
-    port.SetStopBits(sb1);
-    EXPECT_EQ(pty.MasterSettings().c_cflag & CSTOPB, 0u);
-    EXPECT_TRUE(port.Close()); // DTR and RTS are no-ops on a pty
-}
-
-TEST(PortOnPty, EveryRateOfTheTableReachesTheDevice) {
-    SerialPty pty("ttyV1");
-    TBComPort port;
-    port.SetPort("ttyV1");
-    ASSERT_TRUE(port.Open());
-    for (int b = br110; b <= br256000; ++b) {
-        port.SetBaudRate(TBaudRate(b));
-        EXPECT_EQ(pty.Rate(), ComBaudRates[b]) << b;
-    }
-}
-
-TEST(PortOnPty, PortLockedByAnotherDescriptorIsBusy) {
-    SerialPty pty("ttyV2");
-    int other = open(pty.LinkPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(other, 0);
-    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
-    TBComPort port;
-    port.SetPort("ttyV2");
-    EXPECT_COM_ERROR(port.Open(), ComMessage::PortBusy);
-    EXPECT_FALSE(port.Connected());
-    close(other);
-    EXPECT_TRUE(port.Open());
-
-    // And the open port keeps others out.
-    TBComPort second;
-    second.SetPort("ttyV2");
-    EXPECT_COM_ERROR(second.Open(), ComMessage::PortBusy);
-}
-
-TEST(PortOnPty, MissingNameAndMasterGoneAway) {
-    SerialPty pty("ttyV3");
-    TBComPort port;
-    port.SetPort("ttyV9");
-    EXPECT_COM_ERROR(port.Open(), ComMessage::NoSuchPort);
-    port.SetPort("ttyV3");
-    ASSERT_TRUE(port.Open());
-    pty.CloseMaster();
-    EXPECT_COM_ERROR(port.WriteStr("fff"), ComMessage::WriteError);
-    EXPECT_TRUE(port.Close());
-    EXPECT_FALSE(port.Connected());
 }
 
 } // namespace

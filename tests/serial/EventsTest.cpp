@@ -337,35 +337,4 @@ TEST_F(Events, WindowRouteSendsOneMessagePerEvent) {
     EXPECT_TRUE(Calls().empty());
 }
 
-TEST(EventsOnPty, BytesFromTheMasterFireOnRxCharOnTheUiThread) {
-    SerialPty pty("ttyV0");
-    TBComPort port;
-    port.SetPort("ttyV0");
-    std::atomic<int> total{0};
-    bool onUi = true;
-    const auto ui = std::this_thread::get_id();
-    port.OnRxChar = [&](QObject*, int count) {
-        onUi = onUi && std::this_thread::get_id() == ui;
-        total = count;
-    };
-    ASSERT_TRUE(port.Open());
-    pty.Write("ping");
-    ASSERT_TRUE(WaitUntil([&] { return total == 4; }));
-    EXPECT_TRUE(onUi);
-    pty.Write("!");
-    ASSERT_TRUE(WaitUntil([&] { return total == 5; })); // unread bytes stay counted
-    EXPECT_TRUE(port.Close());
-}
-
-TEST(EventsOnPty, MasterGoneAwayWhileOpenStillCloses) {
-    SerialPty pty("ttyV0");
-    TBComPort port;
-    port.SetPort("ttyV0");
-    ASSERT_TRUE(port.Open());
-    pty.CloseMaster();
-    WaitUntil([] { return false; }, 50ms);
-    EXPECT_TRUE(port.Close());
-    EXPECT_EQ(PortHandle(port), comm::INVALID_HANDLE_VALUE);
-}
-
 } // namespace

@@ -2,6 +2,7 @@
 #include "platform/ports/PortNames.h"
 #include "serial/BCPort.h"
 #include "tests/support/SerialFixtures.h"
+#include "tests/support/SerialPty.h"
 
 using namespace testsupport;
 

@@ -1,4 +1,5 @@
 #include "tests/support/SerialFixtures.h"
+#include "tests/support/SerialPty.h"
 
 namespace {
 

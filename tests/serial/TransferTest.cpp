@@ -166,35 +166,6 @@ TEST_F(Transfer, InputCountAndLineSignals) {
     EXPECT_COM_ERROR(port_->LineSignals(), ComMessage::GetCommModemStatus);
 }
 
-TEST(TransferOnPty, BytesReachingTheMasterAreExactlyTheString) {
-    SerialPty pty("ttyV0");
-    TBComPort port;
-    port.SetPort("ttyV0");
-    ASSERT_TRUE(port.Open());
-    EXPECT_EQ(port.WriteStr("fffff|f"), 7);
-    EXPECT_EQ(pty.Read(7), "fffff|f");
-    // Text goes out in Windows-1251.
-    EXPECT_EQ(port.WriteStr(QString::fromUtf8("Пуск ё€")), 7);
-    EXPECT_EQ(pty.Read(7), "\xCF\xF3\xF1\xEA\x20\xB8\x88");
-    std::string all;
-    for (int i = 0; i < 256; ++i) {
-        all.push_back(char(i));
-    }
-    EXPECT_EQ(port.WriteStr(all), 256);
-    EXPECT_EQ(pty.Read(256), all);
-    EXPECT_EQ(pty.ReadAll(20ms), "");
-}
-
-TEST(TransferOnPty, InputCountSeesWhatTheMasterWrote) {
-    SerialPty pty("ttyV0");
-    TBComPort port;
-    port.SetPort("ttyV0");
-    ASSERT_TRUE(port.Open());
-    pty.Write("hello");
-    EXPECT_TRUE(WaitUntil([&] { return port.InputCount() == 5; }));
-    EXPECT_EQ(port.LineSignals(), TLineSignals{}); // no modem lines on a pty
-}
-
 TEST(Windows1251Test, TextToLineBytes) {
     EXPECT_EQ(ToWindows1251("f|F"), "f|F");
     EXPECT_EQ(ToWindows1251(QString::fromUtf8("АЯая")), "\xC0\xDF\xE0\xFF");

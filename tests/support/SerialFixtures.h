@@ -9,7 +9,7 @@
 #include "serial/BCPort.h"
 #include "serial/ComThread.h"
 #include "tests/support/EventLoop.h"
-#include "tests/support/SerialPty.h"
+#include "tests/support/TempDir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -16,39 +16,6 @@
 
 namespace testsupport {
 
-TempDir::TempDir() {
-    char pattern[] = "/tmp/tavrix-test-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::string TempDir::MakeDir(const std::string& relative) const {
-    std::string path = path_ + "/" + relative;
-    std::filesystem::create_directories(path);
-    return path;
-}
-
-std::string TempDir::WriteFile(const std::string& relative, const std::string& content) const {
-    std::string path = path_ + "/" + relative;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path) << content;
-    return path;
-}
-
-std::string TempDir::Link(const std::string& relative, const std::string& target) const {
-    std::string path = path_ + "/" + relative;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::filesystem::create_symlink(target, path);
-    return path;
-}
-
 SerialPty::SerialPty(const std::string& name, const std::string& directory)
     : name_(name), directory_(directory.empty() ? dir_.Path() : directory),
       ownDirectory_(directory.empty()) {

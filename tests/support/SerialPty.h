@@ -1,8 +1,10 @@
 #pragma once
 
 // Serial test fixtures: pseudo-terminals standing in for a port, linked under a name in a
-// device directory of the test's own, and temporary directories for port-list trees.
-// Nothing here ever opens a port of the machine.
+// device directory of the test's own, and port-list trees. Nothing here ever opens a port of
+// the machine.
+
+#include "tests/support/TempDir.h"
 
 #include <chrono>
 #include <memory>
@@ -11,23 +13,6 @@
 #include <vector>
 
 namespace testsupport {
-
-// A directory under /tmp, removed with everything in it when the object goes.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& Path() const { return path_; }
-    // Creates a sub-directory (and its parents) and returns its path.
-    std::string MakeDir(const std::string& relative) const;
-    std::string WriteFile(const std::string& relative, const std::string& content) const;
-    std::string Link(const std::string& relative, const std::string& target) const;
-
-private:
-    std::string path_;
-};
 
 // A pseudo-terminal whose slave is linked as <Directory()>/<name>. While the object lives,
 // comm's device directory points at Directory(), so a port named `name` opens the slave.
