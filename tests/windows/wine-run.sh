@@ -174,8 +174,8 @@ for link in "$WINEPREFIX"/dosdevices/com*; do
     *" $name=$target "*) ;;
     *) die "refusing to run: $link points at $target, which this run did not give" ;;
     esac
+    [ -c "$target" ] || die "refusing to run: $target is no device"
     major=$(printf %d "0x$(stat -L -c %t "$target")")
-    [ -c "$target" ] && [ "$major" -ge 136 ] && [ "$major" -le 143 ] ||
-        die "refusing to run: $target is no pseudo-terminal"
+    [ "$major" -ge 136 ] && [ "$major" -le 143 ] || die "refusing to run: $target is no pty"
 done
 exec "$wine" "$@"
