@@ -67,6 +67,7 @@ void TMainForm::btnConnectClick() {
     if (!BComPort1->Open()) {
         return;
     }
+    lineRate_ = BComPort1->BaudRate();
     Timer1->SetEnabled(true);
     Edit1->setEnabled(true);
     SetPatternColor(clWindow);
@@ -117,13 +118,38 @@ void TMainForm::SetPatternColor(TColor color) {
 }
 
 void TMainForm::cbBaudRateChange() {
-    BComPort1->SetBaudRate(static_cast<TBaudRate>(cbBaudRate->ItemIndex()));
+    ApplyFrequency(cbBaudRate->ItemIndex());
     TrackBar1->SetPosition(cbBaudRate->ItemIndex());
 }
 
 void TMainForm::TrackBar1Change() {
-    BComPort1->SetBaudRate(static_cast<TBaudRate>(cbBaudRate->ItemIndex()));
+    ApplyFrequency(cbBaudRate->ItemIndex());
     cbBaudRate->SetItemIndex(TrackBar1->Position());
+}
+
+// A rate the open line refuses (one the adapter cannot make) leaves the line at the rate it
+// runs at, so the list and the slider go back to that one before the error is reported: they
+// never show a frequency the injector does not get. The port keeps the refused rate stored, so
+// choosing it again would change nothing there; the line's rate is given back first, and the
+// choice is tried, and refused, once more.
+void TMainForm::ApplyFrequency(int index) {
+    const auto rate = static_cast<TBaudRate>(index);
+    const bool running = BComPort1->Connected();
+    try {
+        if (running && rate == BComPort1->BaudRate() && rate != lineRate_) {
+            BComPort1->SetBaudRate(lineRate_);
+        }
+        BComPort1->SetBaudRate(rate);
+    } catch (...) {
+        if (running && BComPort1->Connected()) {
+            cbBaudRate->SetItemIndex(lineRate_);
+            TrackBar1->ShowPosition(lineRate_);
+        }
+        throw;
+    }
+    if (running) {
+        lineRate_ = rate;
+    }
 }
 
 void TMainForm::Button13Click() {

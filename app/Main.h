@@ -4,6 +4,7 @@
 #include "platform/ui/Graphics.h"
 
 #include <QWidget>
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <optional>
@@ -13,6 +14,7 @@ class QGroupBox;
 class QLabel;
 
 class TBComPort;
+enum TBaudRate : std::uint8_t;
 class TPortWatch;
 class TChart;
 class TLineSeries;
@@ -113,6 +115,8 @@ private:
     void EnterIdle();
     // Edit1's background: the idle and the running colour.
     void SetPatternColor(TColor color);
+    // Gives the port the frequency index (the rate ordinal) that the list or the slider chose.
+    void ApplyFrequency(int index);
     void FormCreate();
     void CentreOnScreen();
     // Edit1's text as the line takes it, handed to the writer's thread on every change.
@@ -138,6 +142,9 @@ private:
     // The port the operator works with: the one chosen in the list or last started on. When it
     // vanishes the list falls back to another item, and selects it again when it comes back.
     QString operatorPort_;
+    // The rate the open line runs at: the one it was opened with or last changed to. A refused
+    // change leaves the port's stored rate at the refused one and the line at this one.
+    TBaudRate lineRate_ = {};
     std::optional<TColor> patternColor_;
     mutable base::PiMutex patternMutex_; // the writer's real-time thread reads it every tick
     std::string pattern_;

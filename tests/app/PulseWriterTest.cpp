@@ -230,9 +230,23 @@ TEST_F(PulseWriter, RateTheAdapterCannotMakeIsARefusedSettingAtStartAndDuringARu
     form_->cbBaudRate->setFocus();
     QTest::keyClick(form_->cbBaudRate, '3'); // "30", as the operator types it
     EXPECT_EQ(ErrorBoxes::Texts(), refused);
-    // The run goes on at the rate the line had.
+    // The run goes on at the rate the line had, the list and the slider show that rate, and the
+    // port keeps the refused one stored.
+    const auto showsTheLine = [&] {
+        return form_->cbBaudRate->ItemIndex() == 4 && form_->TrackBar1->Position() == 4 &&
+               line_->State().BaudRate == 2400u;
+    };
     EXPECT_TRUE(Running());
-    EXPECT_EQ(line_->State().BaudRate, 2400u);
+    EXPECT_TRUE(showsTheLine());
+    EXPECT_EQ(form_->BComPort1->BaudRate(), br110);
+    // Chosen again, and through the slider, it is refused again each time.
+    for (QWidget* control : std::initializer_list<QWidget*>{form_->cbBaudRate, form_->TrackBar1}) {
+        ErrorBoxes::Clear();
+        control->setFocus();
+        QTest::keyClick(control, Qt::Key_Home);
+        EXPECT_EQ(ErrorBoxes::Texts(), refused);
+        EXPECT_TRUE(showsTheLine());
+    }
     const int writes = line_->Writes();
     EXPECT_TRUE(WaitUntil([&] { return line_->Writes() > writes; }));
     Stop();
