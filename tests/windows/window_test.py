@@ -33,7 +33,7 @@ SPEEDS = {getattr(termios, f"B{rate}"): rate for rate in RATES}
 # Client coordinates of the controls' centres (group box + control, app/MainControls.cpp).
 START, STOP = (560, 140), (560, 224)
 PLUS, MINUS = (464, 124), (464, 156)
-SLIDER_LEFT, SLIDER_RIGHT = (19, 60), (358, 60)  # the slider's ends, below its handle
+SLIDER_LEFT, SLIDER_RIGHT = (19, 42), (358, 42)  # the slider's groove at its ends
 BURST_GAP = 0.05  # bytes closer than this belong to one tick's write
 
 failures = []
@@ -68,6 +68,14 @@ class Master:
     def line(self):
         attrs = termios.tcgetattr(self.fd)
         return SPEEDS.get(attrs[5]), bool(attrs[2] & termios.CSTOPB)
+
+    def settle(self):
+        """A pty drops PARENB but keeps the INPCK that Wine sets with it, and Wine then refuses
+        every later SetCommState with error 87; a port keeps both, so they are made to agree
+        again while the program is idle."""
+        attrs = termios.tcgetattr(self.fd)
+        attrs[0] &= ~termios.INPCK
+        termios.tcsetattr(self.fd, termios.TCSANOW, attrs)
 
     def bursts(self, since, until=float("inf")):
         out = []
@@ -148,6 +156,7 @@ def run_at(window, master, index, trace, shim_log):
     rate = RATES[index]
     window.choose(index)
     traced = len(trace.read_bytes())
+    master.settle()
     started = time.monotonic()
     window.click(START)
     time.sleep(2.0)
@@ -200,6 +209,7 @@ def main():
     cadence = {RATES[i]: run_at(window, master, i, trace, shim_log) for i in range(5)}
 
     # "+" replaces the selected pattern, a second adds, "--" takes one away.
+    master.settle()
     window.click(START)
     for button, pattern in ((PLUS, b"f"), (PLUS, b"ff"), (MINUS, b"f")):
         window.click(button)
@@ -219,17 +229,20 @@ def main():
     time.sleep(0.5)
 
     os.chmod(master.path, 0)
+    master.settle()
     window.click(START)
     shown = boxes(2.0)
     check(shown == ["Порт занят другой программой."], f"a refused port: boxes {shown}")
     os.chmod(master.path, 0o620)
 
+    master.settle()
     window.click(START)
     time.sleep(1.0)
     master.hang_up()
     shown = boxes(3.0)
     check(shown == ["Ошибка записи в порт."], f"the pty gone mid-run: boxes {shown}")
-    check(boxes(1.0) == [], "no further box")
+    shown = boxes(1.0)
+    check(shown == [], f"no further box: {shown}")
 
     program.terminate()
     program.wait()
