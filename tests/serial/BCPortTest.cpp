@@ -1,6 +1,6 @@
-// The port object: open, close, settings and their rules, against the simulated line and
-// pseudo-terminals.
+// The port object: open, close, settings and their rules, against the simulated line.
 #include "serial/BCPort.h"
+#include "platform/comm/Device.h"
 #include "serial/ComThread.h"
 #include "tests/support/SerialFixtures.h"
 
@@ -167,7 +167,9 @@ TEST_F(PortOnLine, OpenFailuresReportTheirMessageAndLeaveThePortClosed) {
     EXPECT_FALSE(port_->Connected());
     comm::CloseHandle(other);
 
-    // The empty name opens the device directory itself: any other code, so SetupComm fails.
+    // The empty name opens the system's device directory itself ("\\.\" alone, "/dev/"): any
+    // other code than 2 or 5, so SetupComm fails.
+    comm::SetDeviceDirectory(comm::SystemDeviceDirectory());
     port_->SetPort("");
     EXPECT_COM_ERROR(port_->Open(), ComMessage::SetupComm);
     EXPECT_FALSE(port_->Connected());
