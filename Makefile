@@ -18,9 +18,10 @@ FORMAT_PACKAGES := clang-format-19
 # The real-driver stage: QEMU's PC emulator, busybox for the guest's initramfs, the host harness.
 DRIVER_PACKAGES := qemu-system-x86 busybox-static python3
 PACKAGE_PACKAGES := dpkg-dev file
-# The Windows build: the cross compiler (posix threads) and what building its Qt needs
-# (tools/windows/prefix.sh: Ninja, dpkg-source to unpack Debian's source packages).
-WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix ninja-build dpkg-dev
+# The Windows build: the cross compiler (posix threads), what building its Qt needs
+# (tools/windows/prefix.sh: Ninja, dpkg-source to unpack Debian's source packages) and the
+# installer's compiler (NSIS).
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix ninja-build dpkg-dev nsis
 # The Windows build under Wine: Wine itself, the X server and the operator's hands (xdotool),
 # the error box's copied text (xclip), the screenshot (imagemagick), the modem-line library (gcc).
 WINDOWS_TEST_PACKAGES := wine64 xvfb xauth xdotool xclip imagemagick gcc libc6-dev
@@ -30,7 +31,7 @@ WERROR ?= OFF
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: run test build deps test-release test-asan test-tsan test-package test-format \
-        test-drivers windows test-windows package fuzz clean format
+        test-drivers windows test-windows package package-windows fuzz clean format
 
 deps:
 	@missing=""; \
@@ -110,16 +111,22 @@ windows: deps
 	cmake --build --preset windows -j $(JOBS)
 
 # The Windows build under Wine, every Wine process in a private namespace whose /dev holds no
-# serial device of this machine (tests/windows/wine-run.sh), all in one prefix: the unit tests
-# offscreen, then the window on Xvfb with COM9 on the harness's pseudo-terminal, driven like an
-# operator (tests/windows/window_test.py; screenshot build/windows/window.png).
-test-windows: deps windows
+# serial device of this machine (tests/windows/wine-run.sh): the unit tests offscreen in one
+# prefix; then, in a fresh one, the installer run silently, the installed program's window on
+# Xvfb with COM9 on the harness's pseudo-terminal, driven like an operator
+# (tests/windows/window_test.py; screenshot build/windows/window.png), and the uninstaller.
+test-windows: deps package-windows
 	gcc -shared -fPIC -O2 -Wall -Wextra -o build/windows/modem_shim.so tests/windows/modem_shim.c -ldl
-	WINE_RUN_QT=$$(tools/windows/prefix.sh) xvfb-run -a -s '-screen 0 1024x768x24' \
-	  tests/windows/wine-run.sh --session sh -c '\
-	    ctest --preset windows -j $(JOBS) && \
-	    python3 tests/windows/window_test.py --exe build/windows/app/tavrix.exe \
-	      --shim build/windows/modem_shim.so --out build/windows'
+	WINE_RUN_QT=$$(tools/windows/prefix.sh) tests/windows/wine-run.sh --session \
+	  ctest --preset windows -j $(JOBS)
+	xvfb-run -a -s '-screen 0 1024x768x24' tests/windows/wine-run.sh --session \
+	  tests/windows/install_test.sh build/windows/tavrix-*-setup.exe \
+	  build/windows/modem_shim.so build/windows
+
+# The Windows installer build/windows/tavrix-<version>-setup.exe (NSIS) and the same files as
+# build/windows/tavrix-<version>-win64.zip: the program and the DLLs it loads.
+package-windows: deps windows
+	tools/windows/package.sh build/windows "$$(tools/windows/prefix.sh)"
 
 # The .deb's Depends come from dpkg-shlibdeps: Debian's own Qt 6 packages.
 package: deps build/release/CMakeCache.txt

@@ -2,12 +2,14 @@
 # The Windows packages of a cross-built tree: the program staged with exactly the DLLs it loads
 # (found by walking the import tables from tavrix.exe and the two Qt plugins it needs), then an
 # NSIS installer and a zip of the same files for a portable copy.
-#   tools/windows/package.sh <build-dir> <qt-prefix> <version>
-# writes <build-dir>/tavrix-<version>-setup.exe and <build-dir>/tavrix-<version>-win64.zip.
+#   tools/windows/package.sh <build-dir> <qt-prefix>
+# writes <build-dir>/tavrix-<version>-setup.exe and <build-dir>/tavrix-<version>-win64.zip, the
+# version being the project's.
 set -eu
 build=$(cd "$1" && pwd)
 qt=$2
-version=$3
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[ -n "$version" ] || { echo "$build is no configured build tree" >&2; exit 1; }
 root=$(cd "$(dirname "$0")/../.." && pwd)
 gcc_dir=/usr/lib/gcc/x86_64-w64-mingw32/$(x86_64-w64-mingw32-gcc-posix -dumpversion)
 search="$qt/bin $gcc_dir /usr/x86_64-w64-mingw32/lib"
@@ -19,7 +21,6 @@ mkdir -p "$stage/platforms" "$stage/styles"
 cp "$build/app/tavrix.exe" "$stage/"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
-x86_64-w64-mingw32-strip --strip-unneeded "$stage/tavrix.exe"
 
 # Every DLL a staged file imports that is ours to ship (Qt's and the compiler's runtime); the
 # system's own (kernel32, user32 …) are found in none of the folders and stay out.
@@ -40,6 +41,8 @@ while [ -n "$queue" ]; do
         done
     done
 done
+
+find "$stage" -type f -exec x86_64-w64-mingw32-strip --strip-unneeded {} +
 
 # The installer's file lists: what it puts in place is exactly what it takes away.
 (cd "$stage" && find . -type f | sed 's|^\./||' | sort) >"$out/files"
