@@ -147,7 +147,11 @@ def boxes(wait):
                         xdotool("getwindowgeometry", "--shell", box).split())
             xdotool("mousemove", "--window", box, int(size["WIDTH"]) // 2,
                     int(size["HEIGHT"]) - 20, "click", "1")
-            time.sleep(0.3)
+        closing = time.monotonic()
+        while box in windows(BOX_CAPTION) and time.monotonic() - closing < 10:
+            time.sleep(0.1)
+        if time.monotonic() - closing > 0.5:
+            print(f"      the box {texts[-1]!r} took {time.monotonic() - closing:.1f} s to close")
     return texts
 
 
