@@ -2,8 +2,9 @@
 ; the program's icon, and an uninstaller that removes exactly the files it installed.
 ; Built by tools/windows/package.sh, which defines VERSION, ICON, OUTFILE and LISTS (the folder
 ; of files.nsh and unfiles.nsh, the File and Delete lines of the staged program and its DLLs).
+; A 64-bit installer for the 64-bit program: it runs where the program does.
 Unicode true
-!include "x64.nsh"
+Target amd64-unicode
 
 !define APP "Tavrix"
 !define TITLE "Генератор сигналов"
@@ -29,10 +30,6 @@ UninstPage instfiles
 LoadLanguageFile "${NSISDIR}/Contrib/Language files/Russian.nlf"
 
 Function .onInit
-    ${IfNot} ${RunningX64}
-        MessageBox MB_ICONSTOP "Программа работает только в 64-разрядной Windows."
-        Abort
-    ${EndIf}
     SetRegView 64
     SetShellVarContext all
 FunctionEnd

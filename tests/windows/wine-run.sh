@@ -149,7 +149,7 @@ while [ "${1:-}" = --port ]; do
 done
 [ $# -gt 0 ] || die "no program given"
 check_isolation
-if [ -n "$ports" ] && [ "$ports" != "$(cat "$WINEPREFIX/ports" 2>/dev/null)" ]; then
+if [ "$ports" != "$(cat "$WINEPREFIX/ports" 2>/dev/null)" ]; then
     # The device manager reads the key when the server starts: the key is written, the server
     # left to end (so nothing else may run in the session meanwhile), and a new one maps them.
     reg=$WINEPREFIX/ports.reg
@@ -164,6 +164,13 @@ if [ -n "$ports" ] && [ "$ports" != "$(cat "$WINEPREFIX/ports" 2>/dev/null)" ]; 
         die "the ports were not taken"
     "$wineserver" -w
     WINEDEBUG=-all "$wine" cmd /c exit >/dev/null 2>&1 || die "Wine did not start"
+    # The links of an earlier program's ports that this one was not given go with them.
+    for link in "$WINEPREFIX"/dosdevices/com*; do
+        case " $ports " in
+        *" $(basename "$link" | tr a-z A-Z)="*) ;;
+        *) rm -f "$link" ;;
+        esac
+    done
     echo "$ports" >"$WINEPREFIX/ports"
 fi
 for link in "$WINEPREFIX"/dosdevices/com*; do
