@@ -7,6 +7,8 @@
 # and for releases and hardening:
 #   make package  the Debian package build/release/tavrix_<version>_<arch>.deb
 #   make fuzz     libFuzzer runs of the text and port-list parsers (clang, build/fuzz)
+# and for Windows (cross-built in build/windows, tested under Wine):
+#   make windows, make package-windows (installer and zip), make test-windows
 # Build trees live under build/ and are configured by the presets of CMakePresets.json:
 # build/release for the program, build/asan and build/tsan for the sanitizer runs of the
 # tests, build/fuzz for the fuzzers. WERROR=ON (CI) makes every compiler warning an error.
