@@ -5,6 +5,7 @@
 #include "serial/BCPortPrivate.h"
 #include "serial/ComThread.h"
 
+#include <functional>
 #include <iterator>
 
 namespace {
@@ -101,6 +102,8 @@ bool TBComPort::Open() {
     }
     OpenDevice();
     connected_ = true;
+    writeFailed_ = false;
+    aborted_ = false;
     try {
         ApplySettings();
     } catch (...) {
@@ -120,15 +123,21 @@ bool TBComPort::Close() {
     if (!connected_) {
         return true;
     }
-    try {
-        SetDTR(false);
-        SetRTS(false);
-        AbortTransfers();
-    } catch (const EComPort&) {
-        // A device that has gone away (adapter pulled out) can never be closed step by step;
-        // any other failure keeps the port open.
-        if (comm::GetLastError() != comm::ERROR_DEVICE_REMOVED) {
-            throw;
+    // After a failed write the device may be gone (an adapter pulled out), and a driver that
+    // keeps a surprise-removed device answers every call with a code of its own until the last
+    // handle closes, so the adapter cannot come back while the port holds it. The steps are then
+    // tried once each and the port is released whatever they answer; otherwise a failing step
+    // keeps the port open, unless the device says it has gone.
+    const bool release = writeFailed_.load();
+    const std::function<void()> steps[] = {[this] { SetDTR(false); }, [this] { SetRTS(false); },
+                                           [this] { AbortTransfers(); }};
+    for (const auto& step : steps) {
+        try {
+            step();
+        } catch (const EComPort&) {
+            if (!release && comm::GetLastError() != comm::ERROR_DEVICE_REMOVED) {
+                throw;
+            }
         }
     }
     eventThread_.reset();
@@ -228,6 +237,7 @@ void TBComPort::SetRTS(bool state) {
 }
 
 void TBComPort::AbortTransfers() {
+    aborted_ = true;
     if (!comm::PurgeComm(handle_, comm::PURGE_TXABORT | comm::PURGE_RXABORT)) {
         RaiseComError(ComMessage::PurgeComm);
     }

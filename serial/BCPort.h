@@ -18,6 +18,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <iterator>
@@ -283,6 +284,8 @@ private:
     void DoEvent(TWatchEvent event);
     // Window procedure of NotifyWindow.
     void NotifyWindowProc(ui::TMessage& message);
+    // Raises the write error, and notes that a write of the open port failed.
+    [[noreturn]] void RaiseWriteError();
 
     TBaudRate baudRate_ = br9600;
     TByteSize byteSize_ = bs8;
@@ -299,6 +302,10 @@ private:
     TSyncMethod syncMethod_ = smThreadSync;
     TComTimeouts timeouts_;
     std::unique_ptr<ui::TNotifyWindow> notifyWindow_;
+    // A write of the open port has failed: Close then releases the device whatever its steps
+    // answer. Set on the writer's thread, read by Close after the writer has ended.
+    std::atomic<bool> writeFailed_ = false;
+    std::atomic<bool> aborted_ = false; // AbortTransfers was called since the port opened
 };
 
 // Fills strings with the names of the machine's serial ports, sorted case-insensitively in

@@ -17,6 +17,14 @@ int TBComPort::WriteAsync(const void* buffer, int count, PPortOperation& op) {
     if (comm::GetLastError() == comm::ERROR_IO_PENDING) {
         return int(written);
     }
+    RaiseWriteError();
+}
+
+void TBComPort::RaiseWriteError() {
+    // A write that AbortTransfers ended (STOP) is no sign of a failing device.
+    if (connected_ && !(aborted_ && comm::GetLastError() == comm::ERROR_OPERATION_ABORTED)) {
+        writeFailed_ = true;
+    }
     RaiseComError(ComMessage::WriteError);
 }
 
@@ -34,7 +42,10 @@ int TBComPort::WaitForAsync(PPortOperation& op) {
     comm::DWORD transferred = 0;
     if (comm::WaitForSingleObject(op->Overlapped.hEvent, comm::INFINITE) != comm::WAIT_OBJECT_0 ||
         !comm::GetOverlappedResult(handle_, &op->Overlapped, &transferred, false)) {
-        RaiseComError(op->Kind == pkRead ? ComMessage::ReadError : ComMessage::WriteError);
+        if (op->Kind == pkRead) {
+            RaiseComError(ComMessage::ReadError);
+        }
+        RaiseWriteError();
     }
     return int(transferred);
 }

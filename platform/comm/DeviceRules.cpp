@@ -128,6 +128,24 @@ std::optional<ControlLineChange> EscapeChange(DWORD function) {
     return std::nullopt;
 }
 
+bool WriteDrained(std::optional<bool> transmitterEmpty, Clock::duration sinceQueueEmpty,
+                  std::chrono::nanoseconds lineTime) {
+    if (!transmitterEmpty || *transmitterEmpty) {
+        return true;
+    }
+    return sinceQueueEmpty >= lineTime + std::chrono::milliseconds(kSilentReportGraceMs);
+}
+
+std::optional<Clock::duration> LineDrain::Left(DWORD outQueue, Clock::time_point now) const {
+    if (outQueue > 0) {
+        return std::max<Clock::duration>(kRecheck, lineClear_ - now);
+    }
+    if (now < lineClear_) {
+        return lineClear_ - now;
+    }
+    return std::nullopt;
+}
+
 std::optional<Clock::time_point> WriteDeadline(const COMMTIMEOUTS& timeouts, DWORD count,
                                                Clock::time_point now) {
     // At most (2^32 - 1)^2 + 2^32 - 1 ms: fits in 64 bits unsigned.

@@ -58,6 +58,38 @@ struct ControlLineChange {
 // The change a code asks for; none for a code this layer does not know.
 std::optional<ControlLineChange> EscapeChange(DWORD function);
 
+// When the bytes of a write are on the line. Each write ends only when its bytes are out, so
+// the line is idle when the next one starts. Both backends wait for the driver's output queue
+// to run empty first; what follows differs by what the driver says:
+// - A driver that reports its transmitter (a 16550's line status; a USB adapter's status
+//   packets, ftdi_sio's every 16 ms) says when the rest has left. A report that never says
+//   "empty" (QEMU's FTDI model sends none) would hold every write to its time-out, so it counts
+//   as silent once the bytes' line time plus kSilentReportGraceMs has passed since the queue ran
+//   empty: a working report has spoken by then. WriteDrained.
+// - A driver that ends a write as soon as it has taken the bytes (Windows' drivers: the write
+//   reports "the bytes copied to the serial device") says nothing of the UART's FIFO or the
+//   adapter's buffer. The bytes are out once the queue is empty and their line time has passed
+//   since the write started on the idle line. LineDrain.
+inline constexpr int kSilentReportGraceMs = 25;
+
+bool WriteDrained(std::optional<bool> transmitterEmpty, Clock::duration sinceQueueEmpty,
+                  std::chrono::nanoseconds lineTime);
+
+class LineDrain {
+public:
+    // How often a queue that is not empty yet is asked again.
+    static constexpr std::chrono::milliseconds kRecheck{2};
+
+    LineDrain(Clock::time_point started, std::chrono::nanoseconds lineTime)
+        : lineClear_(started + lineTime) {}
+    // How long to wait before asking again, with the driver's output queue at outQueue bytes;
+    // none once the bytes are out.
+    std::optional<Clock::duration> Left(DWORD outQueue, Clock::time_point now) const;
+
+private:
+    Clock::time_point lineClear_;
+};
+
 // When a write of count bytes that starts now must end: the write total time-out is
 // multiplier × count + constant ms; none when that is 0. A time-out beyond what the clock can
 // hold waits as long as it can.

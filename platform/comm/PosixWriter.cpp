@@ -15,14 +15,6 @@ constexpr int kDrainMs = 2; // checking the output queue of a write that is drai
 
 } // namespace
 
-bool WriteDrained(std::optional<bool> transmitterEmpty, Clock::duration sinceQueueEmpty,
-                  std::chrono::nanoseconds lineTime) {
-    if (!transmitterEmpty || *transmitterEmpty) {
-        return true;
-    }
-    return sinceQueueEmpty >= lineTime + std::chrono::milliseconds(kSilentReportGraceMs);
-}
-
 void WriteQueue::Add(const BYTE* data, DWORD count, std::optional<Clock::time_point> deadline,
                      std::chrono::nanoseconds characterTime, std::shared_ptr<Completion> done) {
     PendingWrite write;

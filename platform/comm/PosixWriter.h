@@ -5,13 +5,7 @@
 // time-out), or until its deadline ends it with the bytes that have left the queue.
 //
 // Empty means TIOCOUTQ 0 and, where the driver reports the line status, its transmitter empty
-// too. A USB adapter's driver learns that status from the adapter's own reports (ftdi_sio:
-// the status bytes in front of every bulk-in packet, sent at least every latency-timer period,
-// 16 ms by default). An adapter whose report never says "empty" (QEMU's FTDI model sends no
-// status packets at all) would hold every write to its time-out, so the report counts as
-// silent once the bytes' line time plus kSilentReportGraceMs has passed since the queue ran
-// empty: by then a working report has spoken, and the bytes have left the adapter, as the
-// adapter had all of them when the queue ran empty.
+// too (WriteDrained in DeviceRules.h).
 // Calls come under the device's lock.
 
 #include "platform/comm/Device.h"
@@ -22,14 +16,6 @@
 #include <vector>
 
 namespace comm::posix {
-
-inline constexpr int kSilentReportGraceMs = 25;
-
-// Whether the bytes of a write have left, its output queue empty for sinceQueueEmpty: the
-// driver's transmitter report where it has one (none: the queue tells all), else the report's
-// silence for the bytes' line time and the grace.
-bool WriteDrained(std::optional<bool> transmitterEmpty, Clock::duration sinceQueueEmpty,
-                  std::chrono::nanoseconds lineTime);
 
 class WriteQueue {
 public:

@@ -109,8 +109,15 @@ public:
             ++sent;
         }
         line_->busyUntil_ = time;
-        const auto finish = sent < count ? *deadline : time;
-        line_->pending_.push_back(SimulatedLine::PendingWrite{std::move(done), finish, sent});
+        SimulatedLine::PendingWrite write{std::move(done), sent < count ? *deadline : time, sent,
+                                          std::nullopt};
+        if (line_->buffered_) {
+            // The driver has taken the bytes now; the layer waits for them as the Windows
+            // backend does.
+            write.finish = now;
+            write.drain.emplace(now, character * sent);
+        }
+        line_->pending_.push_back(std::move(write));
         line_->changed_.notify_all();
         return ERROR_SUCCESS;
     }
@@ -137,14 +144,7 @@ public:
             return error;
         }
         errors = std::exchange(line_->errors_, 0);
-        DWORD queued = 0;
-        const auto now = Clock::now();
-        for (auto& character : line_->sent_) {
-            if (character.time > now) {
-                ++queued;
-            }
-        }
-        status = COMSTAT{0, DWORD(line_->received_.size()), queued};
+        status = COMSTAT{0, DWORD(line_->received_.size()), line_->QueuedLocked(Clock::now())};
         return ERROR_SUCCESS;
     }
 
@@ -190,7 +190,10 @@ std::shared_ptr<SimulatedLine> SimulatedLine::Plug(const std::string& name) {
         }
         std::lock_guard lock(line->mutex_);
         if (line->gone_) {
-            error = ERROR_FILE_NOT_FOUND;
+            // A driver that keeps the removed device keeps its name, in use, until the last
+            // handle closes.
+            error = line->nameStaysWhileOpen_ && line->open_ ? ERROR_ACCESS_DENIED
+                                                             : ERROR_FILE_NOT_FOUND;
             return nullptr;
         }
         if ((line->refused_ & scOpen) != 0) {

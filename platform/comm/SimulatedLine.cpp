@@ -44,6 +44,12 @@ void SimulatedLine::Worker() {
             changed_.wait_until(lock, finish);
             continue;
         }
+        if (const auto& drain = pending_.front().drain) {
+            if (const auto left = drain->Left(QueuedLocked(Clock::now()), Clock::now())) {
+                changed_.wait_for(lock, *left);
+                continue;
+            }
+        }
         PendingWrite write = std::move(pending_.front());
         pending_.pop_front();
         write.done->Finish(ERROR_SUCCESS, write.sent);
@@ -58,7 +64,7 @@ DWORD SimulatedLine::Check(unsigned long session, DWORD call) const {
         return ERROR_INVALID_HANDLE;
     }
     if (gone_) {
-        return ERROR_DEVICE_REMOVED;
+        return goneError_;
     }
     if ((refused_ & call) != 0) {
         return ERROR_GEN_FAILURE;
@@ -72,13 +78,16 @@ void SimulatedLine::PostLocked(DWORD events) {
     }
 }
 
-// Characters not yet on the line are dropped; those already sent stay.
+// Characters not yet on the line are dropped, but for those a buffering driver's FIFO holds;
+// those already sent stay.
 void SimulatedLine::AbortWritesLocked(DWORD error) {
     const auto now = Clock::now();
-    sent_.erase(std::remove_if(sent_.begin(), sent_.end(),
-                               [now](const SentCharacter& c) { return c.time > now; }),
-                sent_.end());
-    busyUntil_ = std::min(busyUntil_, now);
+    auto kept = std::find_if(sent_.begin(), sent_.end(),
+                             [now](const SentCharacter& c) { return c.time > now; });
+    const auto held = std::min<std::ptrdiff_t>(buffered_ ? kFifoBytes : 0, sent_.end() - kept);
+    kept += held;
+    sent_.erase(kept, sent_.end());
+    busyUntil_ = held > 0 ? sent_.back().time : std::min(busyUntil_, now);
     for (auto& write : pending_) {
         write.done->Finish(error, 0);
     }
@@ -140,8 +149,41 @@ void SimulatedLine::Vanish() {
     if (!base::Change(gone_, true)) {
         return;
     }
+    goneError_ = ERROR_DEVICE_REMOVED;
+    nameStaysWhileOpen_ = false;
     AbortWritesLocked(ERROR_DEVICE_REMOVED);
     events_->Fail(ERROR_DEVICE_REMOVED);
+}
+
+void SimulatedLine::SurpriseRemove(DWORD driverError) {
+    std::lock_guard lock(mutex_);
+    if (!base::Change(gone_, true)) {
+        return;
+    }
+    goneError_ = driverError;
+    nameStaysWhileOpen_ = true;
+    AbortWritesLocked(driverError);
+    events_->Fail(driverError);
+}
+
+bool SimulatedLine::PlugBack() {
+    std::lock_guard lock(mutex_);
+    if (gone_ && open_) {
+        return false;
+    }
+    gone_ = false;
+    return true;
+}
+
+void SimulatedLine::BufferWrites(bool buffered) {
+    std::lock_guard lock(mutex_);
+    buffered_ = buffered;
+}
+
+DWORD SimulatedLine::QueuedLocked(Clock::time_point now) const {
+    const auto queued = std::count_if(sent_.begin(), sent_.end(),
+                                      [now](const SentCharacter& c) { return c.time > now; });
+    return DWORD(std::max<std::ptrdiff_t>(0, queued - (buffered_ ? kFifoBytes : 0)));
 }
 
 bool SimulatedLine::IsOpen() const {

@@ -12,6 +12,7 @@
 // vanish like an unplugged adapter. The line is unplugged when the last reference goes.
 
 #include "platform/comm/Comm.h"
+#include "platform/comm/DeviceRules.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -19,6 +20,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,6 +68,20 @@ public:
     // The adapter is pulled out: pending operations and every further call fail with
     // ERROR_DEVICE_REMOVED, and opening reports a missing device.
     void Vanish();
+    // The adapter is pulled out under a driver that keeps a surprise-removed device until its
+    // last handle closes (Windows' WDM drivers): pending operations and every further call fail
+    // with the driver's own code (serial-class drivers: ERROR_ACCESS_DENIED; others
+    // ERROR_BAD_COMMAND, ERROR_GEN_FAILURE, ERROR_OPERATION_ABORTED), and the name stays, in
+    // use, until the handle is closed; then opening reports a missing device.
+    void SurpriseRemove(DWORD driverError);
+    // The adapter is plugged in again. False, and nothing changes, while a handle still holds
+    // the removed device.
+    bool PlugBack();
+    // The driver ends a write as soon as it has taken the bytes, as Windows' drivers do, and
+    // a purge reaches its queue but not the UART's FIFO: the layer then waits for the bytes to
+    // be on the line itself (LineDrain), as the Windows backend does.
+    void BufferWrites(bool buffered);
+    static constexpr DWORD kFifoBytes = 16;
 
     bool IsOpen() const;
     int Opens() const;
@@ -90,6 +106,7 @@ private:
         std::shared_ptr<Completion> done;
         std::chrono::steady_clock::time_point finish;
         DWORD sent;
+        std::optional<LineDrain> drain; // buffered writes: until their bytes are on the line
     };
 
     explicit SimulatedLine(std::string path);
@@ -98,6 +115,8 @@ private:
     void AbortWritesLocked(DWORD error);
     std::chrono::nanoseconds CharacterTimeLocked() const;
     DWORD Check(unsigned long session, DWORD call) const;
+    // Characters not on the line yet; with buffered writes, those the FIFO has not taken.
+    DWORD QueuedLocked(std::chrono::steady_clock::time_point now) const;
 
     const std::string path_;
     mutable std::mutex mutex_;
@@ -106,6 +125,9 @@ private:
     bool stopping_ = false;
     bool open_ = false;
     bool gone_ = false;
+    DWORD goneError_ = ERROR_DEVICE_REMOVED;
+    bool nameStaysWhileOpen_ = false;
+    bool buffered_ = false;
     unsigned long session_ = 0;
     int opens_ = 0;
     int writes_ = 0;

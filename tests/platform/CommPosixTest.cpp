@@ -267,7 +267,7 @@ bool IsOpen(int fd) {
 TEST(CommPosixTest, WriteIsDrainedByTheReportOrByItsSilence) {
     using std::chrono::milliseconds;
     const milliseconds line(46); // five characters at 1200 bit/s, 8E2
-    const milliseconds silent = line + milliseconds(comm::posix::kSilentReportGraceMs);
+    const milliseconds silent = line + milliseconds(comm::kSilentReportGraceMs);
     const struct {
         std::optional<bool> transmitterEmpty;
         milliseconds sinceQueueEmpty;
@@ -282,8 +282,7 @@ TEST(CommPosixTest, WriteIsDrainedByTheReportOrByItsSilence) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sinceQueueEmpty.count());
-        EXPECT_EQ(comm::posix::WriteDrained(c.transmitterEmpty, c.sinceQueueEmpty, line),
-                  c.drained);
+        EXPECT_EQ(comm::WriteDrained(c.transmitterEmpty, c.sinceQueueEmpty, line), c.drained);
     }
 }
 

@@ -141,6 +141,29 @@ TEST(CommRulesTest, WriteDeadlineBeyondTheClockWaitsAsLongAsItCan) {
     EXPECT_EQ(*WriteDeadline(COMMTIMEOUTS{0, 0, 0, 0, 5}, 1, late), late + 5ms);
 }
 
+TEST(CommRulesTest, ABufferedWriteIsOnTheLineWhenTheQueueIsEmptyAndItsLineTimeHasPassed) {
+    const Clock::time_point start{};
+    const LineDrain drain(start, 50ms);
+    const struct {
+        DWORD outQueue;
+        Clock::duration since;
+        std::optional<Clock::duration> left;
+    } table[] = {
+        {0, 0ms, 50ms},  // taken at once: the UART still holds the bytes
+        {0, 30ms, 20ms}, // the queue ran empty, the line is still busy
+        {0, 50ms, std::nullopt},
+        {0, 900ms, std::nullopt},
+        {3, 10ms, 40ms},                // the queue's bytes follow within the line time
+        {3, 49ms, LineDrain::kRecheck}, // ... or the queue is asked again shortly
+        {3, 900ms, LineDrain::kRecheck},
+    };
+    for (const auto& row : table) {
+        EXPECT_EQ(drain.Left(row.outQueue, start + row.since), row.left)
+            << row.outQueue << " bytes queued after "
+            << std::chrono::duration_cast<std::chrono::milliseconds>(row.since).count() << " ms";
+    }
+}
+
 TEST(CommRulesTest, ModemChangesGiveTheirEventsAndRingOnlyWhenItComesOn) {
     const struct {
         DWORD before, now, events;

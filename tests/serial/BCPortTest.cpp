@@ -346,4 +346,41 @@ TEST_F(PortOnLine, VanishedDeviceStillCloses) {
     EXPECT_COM_ERROR(port_->Open(), ComMessage::NoSuchPort); // the adapter is gone
 }
 
+TEST_F(PortOnLine, AfterAFailedWriteCloseReleasesARemovedDeviceWhateverItsDriverAnswers) {
+    // The codes drivers give for a surprise-removed device whose name stays until the last
+    // handle closes, and the removal of a device whose name goes at once.
+    const DWORD codes[] = {comm::ERROR_ACCESS_DENIED, comm::ERROR_BAD_COMMAND,
+                           comm::ERROR_GEN_FAILURE, comm::ERROR_OPERATION_ABORTED, 0};
+    for (const DWORD code : codes) {
+        SCOPED_TRACE(code);
+        ASSERT_TRUE(port_->Open());
+        if (code == 0) {
+            line_->Vanish();
+        } else {
+            line_->SurpriseRemove(code);
+            // The handle holds the removed device: its name stays, in use, and it cannot
+            // come back.
+            TBComPort other;
+            other.SetPort("SIM0");
+            EXPECT_COM_ERROR(other.Open(), ComMessage::PortBusy);
+            EXPECT_FALSE(line_->PlugBack());
+        }
+        EXPECT_COM_ERROR(port_->WriteStr("fffff"), ComMessage::WriteError);
+        EXPECT_TRUE(port_->Close());
+        EXPECT_FALSE(port_->Connected());
+        EXPECT_EQ(PortHandle(*port_), comm::INVALID_HANDLE_VALUE);
+        EXPECT_EQ(EventThread(*port_), nullptr);
+        EXPECT_FALSE(line_->IsOpen());
+        EXPECT_COM_ERROR(port_->Open(), ComMessage::NoSuchPort);
+        EXPECT_TRUE(line_->PlugBack());
+    }
+    // Back again, the port is healthy: a failing close step keeps it open once more.
+    ASSERT_TRUE(port_->Open());
+    line_->Refuse(comm::scEscapeCommFunction);
+    EXPECT_COM_ERROR(port_->Close(), ComMessage::EscapeCommFunction);
+    EXPECT_TRUE(port_->Connected());
+    line_->Refuse(0);
+    EXPECT_TRUE(port_->Close());
+}
+
 } // namespace
