@@ -15,7 +15,8 @@
 
 PACKAGES := cmake make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
             libbenchmark-dev fonts-liberation2 fonts-dejavu-core
-TEST_PACKAGES := xvfb xauth x11-utils desktop-file-utils appstream lintian
+# dbus-daemon: the sleep inhibitor's test runs a private bus standing in for logind's and the portal's.
+TEST_PACKAGES := xvfb xauth x11-utils desktop-file-utils appstream lintian dbus-daemon
 FORMAT_PACKAGES := clang-format-19
 # The real-driver stage: QEMU's PC emulator, busybox for the guest's initramfs, the host harness.
 DRIVER_PACKAGES := qemu-system-x86 busybox-static python3

@@ -1,11 +1,11 @@
 #include "app/Main.h"
 
 #include "app/PortHints.h"
-#include "app/PortWatch.h"
 #include "app/PreviewChart.h"
 #include "app/PulseFigures.h"
 #include "platform/base/Change.h"
 #include "platform/ports/PortNames.h"
+#include "platform/ports/PortWatch.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/FormatSettings.h"
 #include "platform/ui/TButton.h"
@@ -67,6 +67,8 @@ void TMainForm::btnConnectClick() {
     if (!BComPort1->Open()) {
         return;
     }
+    // Output to the port is no activity to the system's idle timer; EnterIdle lets it go.
+    sleepInhibitor_.emplace(QStringLiteral("Выдача импульсов в последовательный порт"));
     lineRate_ = BComPort1->BaudRate();
     Timer1->SetEnabled(true);
     Edit1->setEnabled(true);
@@ -101,6 +103,7 @@ void TMainForm::btnDisconnectClick() {
 
 void TMainForm::EnterIdle() {
     // The idle countdown repeats this on every tick: only a real change reaches the controls.
+    sleepInhibitor_.reset();
     btnConnect->setEnabled(true);
     cbPort->setEnabled(true);
     btnDisconnect->setEnabled(false);

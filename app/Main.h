@@ -2,6 +2,7 @@
 
 #include "platform/base/PiMutex.h"
 #include "platform/ui/Graphics.h"
+#include "platform/ui/SleepInhibitor.h"
 
 #include <QWidget>
 #include <cstdint>
@@ -146,6 +147,8 @@ private:
     // change leaves the port's stored rate at the refused one and the line at this one.
     TBaudRate lineRate_ = {};
     std::optional<TColor> patternColor_;
+    // Keeps the system from sleeping for idleness while a run is on the line.
+    std::optional<ui::TSleepInhibitor> sleepInhibitor_;
     mutable base::PiMutex patternMutex_; // the writer's real-time thread reads it every tick
     std::string pattern_;
 };

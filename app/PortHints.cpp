@@ -50,6 +50,12 @@ QString Described(const QString& name, const ports::PortDescription& description
     case ports::PortDescription::Uart:
         parts << QStringLiteral("встроенный порт");
         break;
+    case ports::PortDescription::Bluetooth:
+        parts << QStringLiteral("порт Bluetooth");
+        break;
+    case ports::PortDescription::Virtual:
+        parts << QStringLiteral("виртуальный порт");
+        break;
     case ports::PortDescription::PseudoTerminal:
         if (description.target.empty()) {
             return name + QStringLiteral(" — виртуальный порт");

@@ -36,7 +36,9 @@ bool ReadPortNames(const std::string& ttyClassRoot, const std::string& devRoot,
 // Strings are the attributes' own bytes (trimmed, control characters blanked); empty when the
 // system has no such attribute.
 struct PortDescription {
-    enum Kind { Unknown, Usb, Uart, PseudoTerminal };
+    // Virtual: a port with no hardware behind it that is not a pseudo-terminal link, such as
+    // Windows' ports of virtual port drivers and Wine's.
+    enum Kind { Unknown, Usb, Uart, PseudoTerminal, Bluetooth, Virtual };
     Kind kind = Unknown;
     std::string manufacturer; // USB adapters: the device's strings
     std::string product;
@@ -50,7 +52,8 @@ struct PortDescription {
 // Linux: a tty class entry of the name is described from its sysfs attributes, else a device
 // directory link from its target. Windows: the port of the ports class whose device key has
 // the name as its PortName, as the device manager shows it (its friendly name as product, its
-// maker, its driver service; kind Usb when it hangs on USB). A name found nowhere gives kind
+// maker, its driver service; its kind from the bus that enumerates it), and a name of the
+// serial device map with no such device is a virtual port. A name found nowhere gives kind
 // Unknown.
 PortDescription DescribePort(const std::string& name);
 PortDescription DescribePort(const std::string& ttyClassRoot, const std::string& devRoot,

@@ -2,7 +2,10 @@
 // device manager's view of the ports class through SetupAPI. The Linux roots are not read.
 
 #include "platform/ports/PortNames.h"
+#include "platform/ports/WindowsPortNamesPrivate.h"
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -33,6 +36,26 @@ std::string Utf8(const std::wstring& text) {
     return bytes;
 }
 
+bool SameText(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::toupper(static_cast<unsigned char>(x)) ==
+               std::toupper(static_cast<unsigned char>(y));
+    });
+}
+
+// The enumerators that tell a port's kind; any other (ACPI, PCI, a multifunction card's) brings
+// a port on the board or on a card.
+struct EnumeratorKind {
+    std::string_view enumerator;
+    PortDescription::Kind kind;
+};
+constexpr EnumeratorKind kEnumeratorKinds[] = {
+    {"USB", PortDescription::Usb},
+    {"FTDIBUS", PortDescription::Usb}, // FTDI's own bus driver for its adapters
+    {"BTHENUM", PortDescription::Bluetooth},
+    {"ROOT", PortDescription::Virtual},
+};
+
 // A text property of a device; empty when it has none.
 std::string DeviceProperty(::HDEVINFO devices, ::SP_DEVINFO_DATA& device, ::DWORD property) {
     wchar_t text[kValueRoom] = {};
@@ -60,7 +83,33 @@ std::string PortNameOf(::HDEVINFO devices, ::SP_DEVINFO_DATA& device) {
     return read && type == REG_SZ ? std::string(name) : std::string();
 }
 
+std::string InstanceIdOf(::HDEVINFO devices, ::SP_DEVINFO_DATA& device) {
+    wchar_t id[kValueRoom] = {};
+    if (!::SetupDiGetDeviceInstanceIdW(devices, &device, id, kValueRoom, nullptr)) {
+        return {};
+    }
+    return Utf8(id);
+}
+
 } // namespace
+
+PortDescription::Kind PortKindOf(std::string_view enumerator, std::string_view instanceId,
+                                 std::string_view service) {
+    if (enumerator.empty()) {
+        enumerator = instanceId.substr(0, instanceId.find('\\'));
+    }
+    if (enumerator.empty()) {
+        return PortDescription::Unknown;
+    }
+    for (const EnumeratorKind& known : kEnumeratorKinds) {
+        if (SameText(enumerator, known.enumerator)) {
+            return known.kind == PortDescription::Virtual && SameText(service, "Serial")
+                       ? PortDescription::Uart
+                       : known.kind;
+        }
+    }
+    return PortDescription::Uart;
+}
 
 bool ReadPortNames(const std::string&, const std::string&, std::vector<std::string>& names) {
     ::HKEY key = nullptr;
@@ -105,21 +154,28 @@ PortDescription DescribePort(const std::string&, const std::string&, const std::
     }
     ::SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
+    bool found = false;
     for (::DWORD index = 0; ::SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
         if (name.empty() || ::lstrcmpiA(PortNameOf(devices, device).c_str(), name.c_str()) != 0) {
             continue;
         }
-        // Adapters on USB come through the USB bus's enumerator or their maker's own (FTDI's
-        // "FTDIBUS"); ports on the board through ACPI, PCI or the legacy root.
-        const std::string enumerator = DeviceProperty(devices, device, SPDRP_ENUMERATOR_NAME);
-        const bool usb = enumerator == "USB" || enumerator == "FTDIBUS";
-        description.kind = usb ? PortDescription::Usb : PortDescription::Uart;
+        found = true;
         description.manufacturer = DeviceProperty(devices, device, SPDRP_MFG);
         description.product = DeviceProperty(devices, device, SPDRP_FRIENDLYNAME);
         description.driver = DeviceProperty(devices, device, SPDRP_SERVICE);
+        description.kind = PortKindOf(DeviceProperty(devices, device, SPDRP_ENUMERATOR_NAME),
+                                      InstanceIdOf(devices, device), description.driver);
         break;
     }
     ::SetupDiDestroyDeviceInfoList(devices);
+    // A name the map lists with no device of the ports class behind it was made by a driver
+    // outside that class: virtual port drivers, Wine's own mapping onto Unix devices.
+    std::vector<std::string> listed;
+    if (!found && !name.empty() && ReadPortNames(listed) &&
+        std::any_of(listed.begin(), listed.end(),
+                    [&](const std::string& listedName) { return SameText(listedName, name); })) {
+        description.kind = PortDescription::Virtual;
+    }
     return description;
 }
 

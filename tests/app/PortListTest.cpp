@@ -6,8 +6,8 @@
 #include "tests/support/SysfsTree.h"
 
 #include "app/PortHints.h"
-#include "app/PortWatch.h"
 #include "platform/ports/PortNames.h"
+#include "platform/ports/PortWatch.h"
 #include "platform/ui/TComboBox.h"
 #include "platform/ui/ToolTip.h"
 #include "widgets/Spin.h"
@@ -235,6 +235,16 @@ TEST(PortHintTest, MissingStringsAndUnknownPorts) {
     ports::PortDescription pty;
     pty.kind = ports::PortDescription::PseudoTerminal;
     EXPECT_EQ(PortHint("ttyV1", pty), QStringLiteral("ttyV1 — виртуальный порт"));
+
+    // Windows' Bluetooth ports and ports of virtual port drivers (or Wine's, with no driver).
+    ports::PortDescription bluetooth;
+    bluetooth.kind = ports::PortDescription::Bluetooth;
+    bluetooth.driver = "BTHMODEM";
+    EXPECT_EQ(PortHint("COM5", bluetooth),
+              QStringLiteral("COM5 — порт Bluetooth, драйвер BTHMODEM"));
+    ports::PortDescription virtualPort;
+    virtualPort.kind = ports::PortDescription::Virtual;
+    EXPECT_EQ(PortHint("COM9", virtualPort), QStringLiteral("COM9 — виртуальный порт"));
 }
 
 TEST(PortHintTest, DeviceStringsThatLookLikeMarkupAreShownAsTheyAre) {

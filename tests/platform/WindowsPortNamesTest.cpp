@@ -1,8 +1,14 @@
-// The port list on Windows: the value data of the serial device map. The tests write values of
-// their own into the key and remove them again; where the key cannot be written (Windows
-// without administrator rights) they are skipped, under Wine they run.
-#include "platform/ports/PortNames.h"
+// The port list on Windows: the value data of the serial device map, its watch, and the kind of
+// port a device is. The tests write values of their own into the key and remove them again;
+// where the key cannot be written (Windows without administrator rights) they are skipped,
+// under Wine they run.
+#include "tests/support/EventLoop.h"
 
+#include "platform/ports/PortNames.h"
+#include "platform/ports/PortWatch.h"
+#include "platform/ports/WindowsPortNamesPrivate.h"
+
+#include <QTest>
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
@@ -82,6 +88,54 @@ TEST_F(SerialDeviceMap, AValueTooLongToReadFailsTheListAndLeavesTheNames) {
 TEST(WindowsPortNamesTest, ANameNoDeviceHasIsDescribedAsUnknown) {
     EXPECT_EQ(ports::DescribePort("COM250").kind, ports::PortDescription::Unknown);
     EXPECT_EQ(ports::DescribePort("").kind, ports::PortDescription::Unknown);
+}
+
+TEST_F(SerialDeviceMap, ANameOnlyTheMapHasIsAVirtualPort) {
+    Add("\\Device\\TavrixTest0", "COM250");
+    EXPECT_EQ(ports::DescribePort("com250").kind, ports::PortDescription::Virtual);
+}
+
+// Other tests write the map too, so only what must be reported is checked here; that a burst is
+// reported once is the settling time's rule, which the Linux watch's test checks.
+TEST_F(SerialDeviceMap, TheWatchReportsAValueAddedAndItsRemovalWithinASecond) {
+    TPortWatch watch;
+    int reports = 0;
+    watch.OnChange = [&] { ++reports; };
+    watch.Watch();
+    Add("\\Device\\TavrixWatch0", "COM31");
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return reports > 0; }, std::chrono::seconds(1)));
+    QTest::qWait(TPortWatch::kSettleMs * 2);
+    const int seen = reports;
+    Remove("\\Device\\TavrixWatch0"); // the notification was armed again
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return reports > seen; }, std::chrono::seconds(1)));
+}
+
+TEST(WindowsPortNamesTest, TheEnumeratingBusTellsThePortsKind) {
+    using K = ports::PortDescription;
+    const struct {
+        const char* enumerator;
+        const char* instanceId;
+        const char* service;
+        K::Kind kind;
+    } cases[] = {
+        {"USB", "USB\\VID_067B&PID_2303\\5&1A2B3C&0&2", "Ser2pl", K::Usb},
+        {"FTDIBUS", "FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000", "FTSER2K", K::Usb},
+        {"", "FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000", "FTSER2K", K::Usb},
+        {"BTHENUM", "BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0000\\7&1",
+         "BTHMODEM", K::Bluetooth},
+        {"", "bthenum\\{00001101-0000-1000-8000-00805F9B34FB}_VID&0001000F\\8&2", "", K::Bluetooth},
+        {"ROOT", "ROOT\\PORTS\\0000", "VSPort", K::Virtual},
+        {"", "Root\\PORTS\\0001", "", K::Virtual},
+        {"ROOT", "ROOT\\PORTS\\0002", "Serial", K::Uart}, // a legacy port installed by hand
+        {"ACPI", "ACPI\\PNP0501\\1", "Serial", K::Uart},
+        {"PCI", "PCI\\VEN_1415&DEV_C158\\4&1", "Serial", K::Uart},
+        {"MF", "MF\\PCI9710_COM\\4&2", "Serial", K::Uart},
+        {"", "", "Serial", K::Unknown},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ports::PortKindOf(c.enumerator, c.instanceId, c.service), c.kind)
+            << c.enumerator << " " << c.instanceId << " " << c.service;
+    }
 }
 
 } // namespace

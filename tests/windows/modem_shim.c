@@ -6,11 +6,15 @@
  * one pty named by MODEM_SHIM_PTY this library answers those as a port would whose input lines
  * stay off and which counts no line errors. It keeps DTR and RTS as the program sets them and
  * appends "<pid> <TIOCM bits>" to the file MODEM_SHIM_LOG at every change of them, so the
- * harness can tell what the program raised. Every other call goes to the C library. */
+ * harness can tell what the program raised. Once the pty's master has gone (POLLHUP), the
+ * modem ioctls fail with EIO, as a pulled USB adapter's do. Every other call goes to the C
+ * library. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <poll.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -56,6 +60,11 @@ int ioctl(int fd, unsigned long request, ...) {
         next = (int (*)(int, unsigned long, ...))dlsym(RTLD_NEXT, "ioctl");
     }
     if ((request == TIOCMGET || request == TIOCMSET || request == TIOCGICOUNT) && is_the_pty(fd)) {
+        struct pollfd hangup = {.fd = fd, .events = 0};
+        if (poll(&hangup, 1, 0) == 1 && (hangup.revents & POLLHUP)) {
+            errno = EIO;
+            return -1;
+        }
         if (request == TIOCMGET) {
             *(int *)arg = output_lines;
         } else if (request == TIOCMSET) {

@@ -8,7 +8,8 @@ the window's layout and judges what reaches the master: the pattern once per 100
 rate with two stop bits (read back with tcgetattr; a pty drops PARENB, so the parity is read from
 the DCB that Wine's file trace dumps), silence after STOP, DTR and RTS raised while running and
 lowered after it, and the error boxes, whose text the message box copies to the clipboard on
-Ctrl+C. Wine keeps no COM port to one opener, so "port in use" is shown by a pty the program may
+Ctrl+C. A port added to the serial device map while idle must show in the port list, and go with
+its value. Wine keeps no COM port to one opener, so "port in use" is shown by a pty the program may
 not open (Windows answers a held port with the same access error). What a frequency change
 during a run shows is printed: on a pty Wine applies the rate and then refuses the parity.
 """
@@ -35,6 +36,9 @@ SPEEDS = {getattr(termios, f"B{rate}"): rate for rate in RATES}
 START, STOP = (560, 140), (560, 224)
 PLUS, MINUS = (464, 124), (464, 156)
 SLIDER_LEFT, SLIDER_RIGHT = (19, 42), (358, 42)  # the slider's groove at its ends
+PORT_LIST, PORT_TEXT = (560, 42), "60x20+522+32"  # the port list's centre; its text, as a crop
+SERIAL_MAP = r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"
+RUN_LENGTH = (76, 223)  # the run-length entry
 BURST_GAP = 0.05  # bytes closer than this belong to one tick's write
 
 failures = []
@@ -190,6 +194,41 @@ def run_at(window, master, index, trace, shim_log):
     return median
 
 
+def port_list_follows_the_map(window, runner, master):
+    """COM8 (a link to a pty of the harness's own) added to the serial device map while idle is
+    listed within a second, and goes with its value. The list is read with the keyboard: Home
+    selects its first item, which is COM8 only while COM8 is listed, and the box shows it."""
+    com8, link = Master(), Path(os.environ["WINEPREFIX"], "dosdevices", "com8")
+    value = ("/v", r"\Device\TavrixTest8")
+
+    def reg(*args):  # in the program's session, with its ports: no new Wine server
+        subprocess.run([runner, "--port", f"COM9={master.path}", "reg", *args, "/f"],
+                       check=True, capture_output=True)
+
+    def shown(key):  # the box's text after the key, as pixels
+        xdotool("key", key)
+        time.sleep(0.3)
+        return subprocess.run(["import", "-window", window.id, "-crop", PORT_TEXT, "-depth", "8",
+                               "rgb:-"], capture_output=True, check=True).stdout
+
+    window.click(PORT_LIST)
+    xdotool("key", "Escape")  # the list closes and keeps the focus
+    xdotool("mousemove", "--window", window.id, 616, 4)
+    alone = shown("Home")
+    reg("add", r"HKLM\Software\Wine\Ports", "/v", "COM8", "/d", com8.path)
+    reg("add", SERIAL_MAP, *value, "/d", "COM8")
+    link.symlink_to(com8.path)  # after the last Wine start that would refuse a link not given
+    time.sleep(1.0)
+    listed = shown("Home")
+    check(listed != alone and shown("End") == alone, "COM8 in the device map: listed within 1 s")
+    link.unlink()
+    reg("delete", SERIAL_MAP, *value)
+    time.sleep(1.0)
+    check(shown("Home") == alone, "COM8 gone from the device map: gone from the list within 1 s")
+    reg("delete", r"HKLM\Software\Wine\Ports", "/v", "COM8")
+    com8.hang_up()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--exe", required=True, type=Path)
@@ -212,6 +251,7 @@ def main():
     print(f"window up after {time.monotonic() - launched:.1f} s", flush=True)
     time.sleep(2)
     subprocess.run(["import", "-window", window.id, args.out / "window.png"], check=True)
+    port_list_follows_the_map(window, runner, master)
 
     cadence = {RATES[i]: run_at(window, master, i, trace, shim_log) for i in range(5)}
 
@@ -242,14 +282,30 @@ def main():
     check(shown == ["Порт занят другой программой."], f"a refused port: boxes {shown}")
     os.chmod(master.path, 0o620)
 
+    # The adapter pulled during a 4 s run, its modem lines failing as a USB adapter's do: one
+    # box, and nothing more up to and past the end of the countdown.
+    window.click(RUN_LENGTH)
+    xdotool("key", "ctrl+a", "4")
     master.settle()
     window.click(START)
     time.sleep(1.0)
+    old_path = master.path
     master.hang_up()
     shown = boxes(3.0)
     check(shown == ["Ошибка записи в порт."], f"the pty gone mid-run: boxes {shown}")
-    shown = boxes(1.0)
-    check(shown == [], f"no further box: {shown}")
+    shown = boxes(2.0)
+    check(shown == [], f"no further box past the countdown's end: {shown}")
+    # Plugged back: the released pty's number comes again, so COM9 leads to it; a program still
+    # holding the old one would get another number. START works at once, so the window is idle.
+    master = Master()
+    check(master.path == old_path, f"the program let go of the pulled pty ({master.path})")
+    master.settle()
+    since = time.monotonic()
+    window.click(START)
+    time.sleep(1.0)
+    window.click(STOP)
+    check(len(master.bursts(since)) >= 5, "the adapter plugged back takes a new run at once")
+    check(boxes(0.5) == [], "and raises no box")
 
     program.terminate()
     program.wait()
