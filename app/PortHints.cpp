@@ -14,7 +14,16 @@ QString Text(const std::string& bytes) {
 // The frequencies the adapter cannot make, and why; empty when it makes them all.
 QString UnavailableFrequencies(const ports::PortDescription& description,
                                const QStringList& frequencies) {
+    if (frequencies.isEmpty()) {
+        return {};
+    }
     const ports::AdapterRates rates = ports::AdapterRatesOf(description);
+    if (!rates.Makes8E2()) {
+        const QString chip = rates.chip.empty() ? QString() : u' ' + Text(rates.chip);
+        return QStringLiteral("Ни одна частота недоступна: адаптер%1 не передаёт 8 бит с чётностью "
+                              "и 2 стоп-битами")
+            .arg(chip);
+    }
     QStringList missing;
     for (int i = 0; i < frequencies.size() && i < int(std::size(ComBaudRates)); ++i) {
         if (!rates.Makes(ComBaudRates[i])) {

@@ -13,6 +13,8 @@
 // "ttyV8 — виртуальный порт → /dev/pts/3"; a port the system tells nothing about gives its name.
 // An adapter that cannot make some of the frequencies (the frequency list's items, index i at
 // line rate ComBaudRates[i]) gets a second line naming them:
-// "30 Гц недоступна: наименьшая скорость адаптера 184 бит/с".
+// "30 Гц недоступна: наименьшая скорость адаптера 184 бит/с"; one that cannot make the
+// generator's frame at all says so:
+// "Ни одна частота недоступна: адаптер MCP2200 не передаёт 8 бит с чётностью и 2 стоп-битами".
 QString PortHint(const QString& name, const ports::PortDescription& description,
                  const QStringList& frequencies = {});

@@ -83,10 +83,11 @@ bool SetCommState(HANDLE handle, const DCB* dcb) {
     if (!device) {
         return Result(ERROR_INVALID_HANDLE);
     }
-    // A rate the adapter cannot make is refused before the driver takes it and reads it back
-    // as set; the line keeps what it had.
-    return Result(adapter.Makes(dcb->BaudRate) ? device->SetCommState(*dcb)
-                                               : ERROR_INVALID_PARAMETER);
+    // A rate or a frame the adapter cannot make is refused before the driver takes it and
+    // reads it back as set; the line keeps what it had.
+    const bool made = adapter.Makes(dcb->BaudRate) &&
+                      adapter.MakesFrame(dcb->ByteSize, dcb->Parity, dcb->StopBits);
+    return Result(made ? device->SetCommState(*dcb) : ERROR_INVALID_PARAMETER);
 }
 
 bool SetCommTimeouts(HANDLE device, const COMMTIMEOUTS* timeouts) {

@@ -158,8 +158,9 @@ HANDLE CreateFileA(const std::string& path, DWORD desiredAccess, DWORD shareMode
 bool CloseHandle(HANDLE handle);
 
 bool SetupComm(HANDLE device, DWORD inQueue, DWORD outQueue);
-// Fails with ERROR_INVALID_PARAMETER, the line unchanged, for a rate that the adapter behind
-// the device cannot make (ports::AdapterRatesOfDevice, looked up when the device is opened).
+// Fails with ERROR_INVALID_PARAMETER, the line unchanged, for a rate or a frame that the
+// adapter behind the device cannot make (ports::AdapterRatesOfDevice, looked up when the device
+// is opened).
 bool SetCommState(HANDLE device, const DCB* dcb);
 bool SetCommTimeouts(HANDLE device, const COMMTIMEOUTS* timeouts);
 bool EscapeCommFunction(HANDLE device, DWORD function);

@@ -46,7 +46,12 @@ struct PortDescription {
     std::string driver;   // the port device's driver, e.g. "ftdi_sio", "serial8250"
     std::string uartType; // serial-core ports: the UART, e.g. "16550A" (a number when unknown)
     std::string target;   // pseudo-terminal links: the terminal, e.g. "/dev/pts/3"
-    int usbRevision = -1; // USB adapters: the device's release number (bcdDevice); -1 unknown
+    // USB adapters: the key of the adapter table (AdapterRatesOf); -1 where unknown. Linux:
+    // sysfs (idVendor, idProduct, bcdDevice, bInterfaceNumber); Windows: the hardware ids.
+    int usbVendor = -1;
+    int usbProduct = -1;
+    int usbRevision = -1;  // the device's release number (bcdDevice)
+    int usbInterface = -1; // the interface the port belongs to (bInterfaceNumber)
 };
 
 // Linux: a tty class entry of the name is described from its sysfs attributes, else a device
@@ -59,28 +64,42 @@ PortDescription DescribePort(const std::string& name);
 PortDescription DescribePort(const std::string& ttyClassRoot, const std::string& devRoot,
                              const std::string& name);
 
-// The line rates an adapter can make, where its driver takes a rate the adapter cannot make
-// and reads it back as set: ftdi_sio computes the chip's divisor without a range check, and a
-// divisor above the chip's 14 bits runs the line at another rate (110 bit/s comes out near
-// 275). Drivers that report the rate they really programmed are caught by the read-back and
-// need no rule here.
+// What an adapter can put on the line, from one table of USB-serial chips keyed by vendor,
+// product, release number and interface, the same on both systems. It names the chips whose
+// driver takes a rate or a framing the chip cannot make and runs the line at something else
+// without a word (ftdi_sio computes a divisor without a range check: 110 bit/s comes out near
+// 275; CP2101-3 run every rate from 57 to 300 bit/s at 300). What the table does not know is
+// left to the read-back of the line settings.
 struct AdapterRates {
     enum Rule : std::uint8_t {
         rAny,          // no known limit
         rFtdiDivisor,  // a 14-bit divisor of 3 MHz, in eighths
-        rFtdiSioTable, // the oldest chip: a table of ten standard rates, 300 … 115200
+        rFtdiSioTable, // the oldest FTDI chip: a table of ten standard rates, 300 … 115200
+        rFloor,        // every rate from the lowest up
+    };
+    enum Framing : std::uint8_t {
+        fAny, // every framing a DCB can ask for
+        f8N1, // 8 data bits, no parity, 1 stop bit only
     };
     Rule rule = rAny;
-    std::string chip; // the chip as its driver names it, e.g. "FT232B"; empty when unknown
+    Framing framing = fAny;
+    unsigned floor = 0; // rFloor: the lowest rate
+    std::string chip;   // e.g. "FT232R", "CP2105 SCI"; empty when the table does not know it
 
     bool Makes(unsigned rate) const;
     // The lowest whole rate the adapter makes; 0 without a known limit.
     unsigned Lowest() const;
+    // A frame as a DCB gives it: data bits, and the system's parity (NOPARITY 0 … SPACEPARITY
+    // 4) and stop-bit codes (ONESTOPBIT 0, ONE5STOPBITS 1, TWOSTOPBITS 2).
+    bool MakesFrame(unsigned dataBits, unsigned parity, unsigned stopBits) const;
+    // The generator's frame: 8 data bits, even parity, 2 stop bits.
+    bool Makes8E2() const { return MakesFrame(8, 2, 2); }
 };
 
 AdapterRates AdapterRatesOf(const PortDescription& description);
-// The adapter behind a device path: the tty class entry named like the node the path leads to
-// (so a link such as "/dev/ttyV0" -> "ttyUSB0" counts as ttyUSB0). Windows: no known limit.
+// The adapter behind a device path. Linux: the tty class entry named like the node the path
+// leads to (so a link such as "/dev/ttyV0" -> "ttyUSB0" counts as ttyUSB0). Windows: the port
+// named by the path's last part ("\\.\COM9" -> COM9).
 AdapterRates AdapterRatesOfDevice(const std::string& devicePath);
 
 } // namespace ports

@@ -133,12 +133,22 @@ std::string DriverOf(std::string device) {
     return {};
 }
 
-// The USB device a port device belongs to: the nearest of its parents with a vendor id (the
-// port of a usb-serial converter sits two levels below it, an ACM interface one).
-std::string UsbDeviceOf(std::string device) {
+// The USB device and interface a port device belongs to: the nearest of its parents with a
+// vendor id, and the nearest one below it with an interface number (a usb-serial converter's
+// port sits below its interface, an ACM port's device is the interface itself).
+struct UsbParents {
+    std::string device;
+    std::string interface;
+};
+UsbParents UsbParentsOf(std::string device) {
+    UsbParents usb;
     for (int level = 0; level < 4 && !device.empty(); ++level) {
         if (Exists(device + "/idVendor")) {
-            return device;
+            usb.device = device;
+            return usb;
+        }
+        if (usb.interface.empty() && Exists(device + "/bInterfaceNumber")) {
+            usb.interface = device;
         }
         device = Parent(device);
     }
@@ -194,13 +204,19 @@ PortDescription DescribePort(const std::string& ttyClassRoot, const std::string&
         if (!device.empty()) {
             description.driver = DriverOf(device);
         }
-        if (const std::string usb = device.empty() ? std::string() : UsbDeviceOf(device);
-            !usb.empty()) {
+        if (const UsbParents parents = device.empty() ? UsbParents() : UsbParentsOf(device);
+            !parents.device.empty()) {
+            const std::string& usb = parents.device;
             description.kind = PortDescription::Usb;
             description.manufacturer = ReadAttribute(usb + "/manufacturer");
             description.product = ReadAttribute(usb + "/product");
             description.serial = ReadAttribute(usb + "/serial");
+            description.usbVendor = HexAttribute(usb + "/idVendor");
+            description.usbProduct = HexAttribute(usb + "/idProduct");
             description.usbRevision = HexAttribute(usb + "/bcdDevice");
+            if (!parents.interface.empty()) {
+                description.usbInterface = HexAttribute(parents.interface + "/bInterfaceNumber");
+            }
         } else if (const std::string type = ReadAttribute(entry + "/type"); !type.empty()) {
             description.kind = PortDescription::Uart;
             description.uartType = UartName(type);

@@ -1,6 +1,7 @@
 // The port names and descriptions on Windows: the serial device map of the registry, and the
 // device manager's view of the ports class through SetupAPI. The Linux roots are not read.
 
+#include "platform/ports/HardwareIdsPrivate.h"
 #include "platform/ports/PortNames.h"
 #include "platform/ports/WindowsPortNamesPrivate.h"
 
@@ -14,6 +15,7 @@
 
 #include <initguid.h>
 
+#include <cfgmgr32.h>
 #include <devguid.h>
 #include <setupapi.h>
 
@@ -81,6 +83,46 @@ std::string PortNameOf(::HDEVINFO devices, ::SP_DEVINFO_DATA& device) {
                                          reinterpret_cast<::BYTE*>(name), &size) == ERROR_SUCCESS;
     ::RegCloseKey(key);
     return read && type == REG_SZ ? std::string(name) : std::string();
+}
+
+// A list of texts of a multi-string ("one\0two\0\0").
+std::vector<std::string> MultiString(const wchar_t* texts, std::size_t length) {
+    std::vector<std::string> list;
+    for (std::size_t at = 0; at < length && texts[at] != L'\0';) {
+        const std::wstring text(texts + at);
+        list.push_back(Utf8(text));
+        at += text.size() + 1;
+    }
+    return list;
+}
+
+// Room for a device's hardware ids, with two zeros kept free to end the list.
+constexpr std::size_t kIdsRoom = 1024;
+
+std::vector<std::string> HardwareIdsOf(::HDEVINFO devices, ::SP_DEVINFO_DATA& device) {
+    wchar_t ids[kIdsRoom] = {};
+    if (!::SetupDiGetDeviceRegistryPropertyW(devices, &device, SPDRP_HARDWAREID, nullptr,
+                                             reinterpret_cast<::BYTE*>(ids),
+                                             sizeof ids - 2 * sizeof *ids, nullptr)) {
+        return {};
+    }
+    return MultiString(ids, kIdsRoom);
+}
+
+// FTDI's bus device names neither the release number nor the interface: they are on the USB
+// device (or interface) it sits on.
+std::vector<std::string> ParentHardwareIdsOf(::DEVINST device) {
+    ::DEVINST parent = 0;
+    if (::CM_Get_Parent(&parent, device, 0) != CR_SUCCESS) {
+        return {};
+    }
+    wchar_t ids[kIdsRoom] = {};
+    ::ULONG size = sizeof ids - 2 * sizeof *ids;
+    if (::CM_Get_DevNode_Registry_PropertyW(parent, CM_DRP_HARDWAREID, nullptr, ids, &size, 0) !=
+        CR_SUCCESS) {
+        return {};
+    }
+    return MultiString(ids, kIdsRoom);
 }
 
 std::string InstanceIdOf(::HDEVINFO devices, ::SP_DEVINFO_DATA& device) {
@@ -163,8 +205,15 @@ PortDescription DescribePort(const std::string&, const std::string&, const std::
         description.manufacturer = DeviceProperty(devices, device, SPDRP_MFG);
         description.product = DeviceProperty(devices, device, SPDRP_FRIENDLYNAME);
         description.driver = DeviceProperty(devices, device, SPDRP_SERVICE);
+        const std::string instanceId = InstanceIdOf(devices, device);
         description.kind = PortKindOf(DeviceProperty(devices, device, SPDRP_ENUMERATOR_NAME),
-                                      InstanceIdOf(devices, device), description.driver);
+                                      instanceId, description.driver);
+        const UsbIds usb = UsbIdsOfPort(HardwareIdsOf(devices, device), instanceId,
+                                        [&] { return ParentHardwareIdsOf(device.DevInst); });
+        description.usbVendor = usb.vendor;
+        description.usbProduct = usb.product;
+        description.usbRevision = usb.revision;
+        description.usbInterface = usb.interface;
         break;
     }
     ::SetupDiDestroyDeviceInfoList(devices);
@@ -179,10 +228,10 @@ PortDescription DescribePort(const std::string&, const std::string&, const std::
     return description;
 }
 
-// The adapter rule needs the driver's divisor arithmetic, which only the Linux driver's sources
-// tell; on Windows every rate goes to the driver, and SetCommState reports what it refuses.
-AdapterRates AdapterRatesOfDevice(const std::string&) {
-    return {};
+AdapterRates AdapterRatesOfDevice(const std::string& devicePath) {
+    const auto separator = devicePath.find_last_of("\\/");
+    return AdapterRatesOf(DescribePort(
+        separator == std::string::npos ? devicePath : devicePath.substr(separator + 1)));
 }
 
 } // namespace ports

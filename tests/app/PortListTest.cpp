@@ -247,6 +247,34 @@ TEST(PortHintTest, MissingStringsAndUnknownPorts) {
     EXPECT_EQ(PortHint("COM9", virtualPort), QStringLiteral("COM9 — виртуальный порт"));
 }
 
+TEST(PortHintTest, AdaptersNameWhatTheyCannotMake) {
+    const QStringList frequencies{"30", "75", "150", "300", "600"};
+    const struct {
+        int vendor, product, interface;
+        const char* line; // the hint's second line; empty for none
+    } cases[] = {
+        {0x10C4, 0xEA60, 0, "30 Гц недоступна: наименьшая скорость адаптера 300 бит/с"},
+        {0x10C4, 0xEA70, 1,
+         "30, 75, 150, 300 Гц недоступны: наименьшая скорость адаптера 2400 бит/с"},
+        {0x04D8, 0x00DF, 0,
+         "Ни одна частота недоступна: адаптер MCP2200 не передаёт 8 бит с чётностью и 2 "
+         "стоп-битами"},
+        {0x067B, 0x2303, 0, ""},
+    };
+    for (const auto& c : cases) {
+        ports::PortDescription usb;
+        usb.kind = ports::PortDescription::Usb;
+        usb.usbVendor = c.vendor;
+        usb.usbProduct = c.product;
+        usb.usbInterface = c.interface;
+        const QString line = QString::fromUtf8(c.line);
+        const QString name = QStringLiteral("ttyUSB0 — USB-адаптер");
+        EXPECT_EQ(PortHint("ttyUSB0", usb, frequencies),
+                  line.isEmpty() ? name : name + u'\n' + line);
+        EXPECT_EQ(PortHint("ttyUSB0", usb), name); // no frequency list, no line
+    }
+}
+
 TEST(PortHintTest, DeviceStringsThatLookLikeMarkupAreShownAsTheyAre) {
     ports::PortDescription usb;
     usb.kind = ports::PortDescription::Usb;

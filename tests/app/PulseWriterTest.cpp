@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 
 namespace {
 
@@ -211,6 +212,59 @@ TEST_F(PulseWriter, AVanishedLineEndsTheRunWithOneErrorBoxAndStartWorksAgain) {
     EXPECT_TRUE(ErrorBoxes::Texts().isEmpty()) << Errors();
 }
 
+TEST_F(PulseWriter, APulledAdapterEndsTheRunCleanlyWhateverItsDriverAnswers) {
+    // A driver that keeps the removed device until the handle closes, answering with its own
+    // code, and one whose device goes at once.
+    const comm::DWORD codes[] = {comm::ERROR_ACCESS_DENIED, comm::ERROR_BAD_COMMAND, 0};
+    form_->SpinEdit2->SetValue(1);
+    for (const comm::DWORD code : codes) {
+        SCOPED_TRACE(code);
+        ErrorBoxes::Clear();
+        Start();
+        ASSERT_TRUE(Running()) << Errors();
+        Pump(250);
+        code == 0 ? line_->Vanish() : line_->SurpriseRemove(code);
+        ASSERT_TRUE(WaitUntil([&] { return Idle(); }, milliseconds(2000))) << Errors();
+        // Past the end of the countdown: nothing more is raised.
+        Pump(1200);
+        EXPECT_EQ(ErrorBoxes::Texts(), QStringList{QStringLiteral("Ошибка записи в порт.")});
+        EXPECT_FALSE(line_->IsOpen());
+        // The adapter comes back under its name and works at once.
+        ASSERT_TRUE(line_->PlugBack());
+        ErrorBoxes::Clear();
+        Start();
+        ASSERT_TRUE(Running()) << Errors();
+        const auto sent = line_->Sent().size();
+        EXPECT_TRUE(WaitUntil([&] { return line_->Sent().size() > sent; }, milliseconds(2000)));
+        Stop();
+        ASSERT_TRUE(Idle());
+    }
+}
+
+TEST_F(PulseWriter, StopSilencesADriverThatEndsEachWriteOnceItHasTakenTheBytes) {
+    // At 300 bit/s the pattern takes 200 ms, two ticks: a write that ended when the driver had
+    // the bytes would let the ticks pile their patterns up in its queue and FIFO.
+    line_->BufferWrites(true);
+    ChooseFrequency(1);
+    Start();
+    ASSERT_TRUE(Running()) << Errors();
+    Pump(1000);
+    const auto stopped = Clock::now();
+    Stop();
+    ASSERT_TRUE(Idle());
+    Pump(1000);
+    const auto pattern = 5 * line_->CharacterTime();
+    std::size_t after = 0;
+    for (const auto& character : line_->Sent()) {
+        if (character.time > stopped) {
+            ++after;
+            EXPECT_LE(character.time - stopped, pattern + milliseconds(50));
+        }
+    }
+    EXPECT_LE(after, 5u); // at most the rest of the last tick's burst
+    EXPECT_TRUE(ErrorBoxes::Texts().isEmpty()) << Errors();
+}
+
 TEST_F(PulseWriter, RateTheAdapterCannotMakeIsARefusedSettingAtStartAndDuringARun) {
     // The line is an FTDI adapter's port: its lowest rate is 184 bit/s, so "30" cannot be made.
     testsupport::SysfsTree sysfs(ttyClass_.Path());
@@ -251,6 +305,58 @@ TEST_F(PulseWriter, RateTheAdapterCannotMakeIsARefusedSettingAtStartAndDuringARu
     EXPECT_TRUE(WaitUntil([&] { return line_->Writes() > writes; }));
     Stop();
     EXPECT_TRUE(Idle());
+}
+
+TEST_F(PulseWriter, AdapterTableRefusesWhatTheChipCannotMakeAndThePortsTooltipSaysWhy) {
+    // A CP2102 makes nothing below 300 bit/s; an MCP2200 makes 8N1 only, so no frequency.
+    const struct {
+        testsupport::SysfsTree::UsbIds ids;
+        const char* driver;
+        const char* refusedAt; // per frequency index, 'x' refused
+        const char* hint;
+    } adapters[] = {
+        {{0x10C4, 0xEA60, 0x0100, 0},
+         "cp210x",
+         "x....",
+         "30 Гц недоступна: наименьшая скорость адаптера 300 бит/с"},
+        {{0x04D8, 0x00DF, 0x0101, 0},
+         "cdc_acm",
+         "xxxxx",
+         "Ни одна частота недоступна: адаптер MCP2200 не передаёт 8 бит с чётностью и 2 "
+         "стоп-битами"},
+    };
+    const QStringList refused{QStringLiteral("Ошибка функции SetCommState.")};
+    for (const auto& adapter : adapters) {
+        SCOPED_TRACE(adapter.driver);
+        testsupport::SysfsTree sysfs(ttyClass_.Path());
+        sysfs.UsbPort("SIM0", adapter.driver, adapter.ids);
+        for (int index = 0; index < 5; ++index) {
+            SCOPED_TRACE(index);
+            ErrorBoxes::Clear();
+            ChooseFrequency(index);
+            const auto sent = line_->Sent().size();
+            Start();
+            if (adapter.refusedAt[index] == 'x') {
+                EXPECT_EQ(ErrorBoxes::Texts(), refused);
+                EXPECT_TRUE(Idle());
+                EXPECT_FALSE(line_->IsOpen());
+                EXPECT_EQ(line_->Sent().size(), sent);
+            } else {
+                ASSERT_TRUE(Running()) << Errors();
+                Stop();
+                ASSERT_TRUE(Idle());
+            }
+        }
+        // The port list learns of the adapter from the tty class directory.
+        const auto hint = [&] {
+            const int item = form_->cbPort->Items().indexOf(QStringLiteral("SIM0"));
+            return item < 0 ? QString() : form_->cbPort->itemData(item, Qt::ToolTipRole).toString();
+        };
+        EXPECT_TRUE(WaitUntil([&] { return hint().endsWith(QString::fromUtf8(adapter.hint)); },
+                              milliseconds(2000)))
+            << hint().toStdString();
+        std::filesystem::remove(ttyClass_.Path() + "/SIM0");
+    }
 }
 
 } // namespace

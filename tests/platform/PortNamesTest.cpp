@@ -212,52 +212,96 @@ TEST_F(DescribePortTest, AttributesAreTrimmedAndCleanedAndOddNamesDescribeNothin
     }
 }
 
-// Which rates an adapter makes: ftdi_sio's chips by their release number, the others by the
-// read-back alone.
-TEST(AdapterRatesTest, RatesByDriverAndChip) {
+// The adapter table: each chip at the generator's five rates and its frame, by its USB ids.
+TEST(AdapterRatesTest, EachChipAtTheFiveRatesAndEightDataBitsEvenParityTwoStopBits) {
+    constexpr unsigned kRates[] = {110, 300, 600, 1200, 2400};
     const struct {
-        const char* driver;
-        int revision;
+        int vendor, product, revision, interface;
         const char* chip;
-        unsigned rate;
-        bool makes;
+        const char* makes; // at each rate, then 8E2: '+' made, '-' not
+        unsigned lowest;
     } cases[] = {
-        {"ftdi_sio", 0x400, "FT232B", 110, false}, // the divisor 27272 needs 15 bits
-        {"ftdi_sio", 0x400, "FT232B", 183, false},
-        {"ftdi_sio", 0x400, "FT232B", 184, true},
-        {"ftdi_sio", 0x400, "FT232B", 300, true},
-        {"ftdi_sio", 0x400, "FT232B", 256000, true},
-        {"ftdi_sio", 0x200, "FT232A", 110, false},
-        {"ftdi_sio", 0x600, "FT232R", 110, false},
-        {"ftdi_sio", 0x600, "FT232R", 2400, true},
-        {"ftdi_sio", 0x900, "FT232H", 110, false}, // below 1200 the 3 MHz divisor as well
-        {"ftdi_sio", 0x900, "FT232H", 600, true},
-        {"ftdi_sio", 0x1000, "FT-X", 110, false},
-        {"ftdi_sio", -1, "", 110, false}, // no release number: the common divisor rule
-        {"ftdi_sio", -1, "", 300, true},
-        {"ftdi_sio", 0x100, "SIO", 110, false}, // the oldest chip: its table only
-        {"ftdi_sio", 0x100, "SIO", 300, true},
-        {"ftdi_sio", 0x100, "SIO", 14400, false},
-        {"serial8250", -1, "", 110, true},
-        {"pl2303", 0x300, "", 110, true},
-        {"", -1, "", 110, true},
+        {0x0403, 0x6001, 0x0400, 0, "FT232B", "-++++ +", 184}, // 110 needs a 15-bit divisor
+        {0x0403, 0x6001, 0x0600, 0, "FT232R", "-++++ +", 184},
+        {0x0403, 0x6010, 0x0700, 1, "FT2232H", "-++++ +", 184},
+        {0x0403, 0x6011, 0x0800, 3, "FT4232H", "-++++ +", 184},
+        {0x0403, 0x6014, 0x0900, 0, "FT232H", "-++++ +", 184},
+        {0x0403, 0x6015, 0x1000, 0, "FT-X", "-++++ +", 184},
+        {0x0403, 0x6001, -1, -1, "FTDI", "-++++ +", 184}, // release unknown: the common rule
+        {0x0403, 0x8372, 0x0100, 0, "SIO", "-++++ +", 300},
+        {0x10C4, 0xEA60, 0x0100, 0, "CP210x", "-++++ +", 300},
+        {0x10C4, 0xEA70, 0x0100, 0, "CP2105 ECI", "-++++ +", 300},
+        {0x10C4, 0xEA70, 0x0100, 1, "CP2105 SCI", "----+ +", 2400},
+        {0x10C4, 0xEA70, 0x0100, -1, "CP2105", "----+ +", 2400},
+        {0x04D8, 0x00DF, 0x0101, 0, "MCP2200", "-++++ -", 300},
+        {0x04D8, 0x00DD, 0x0100, 0, "MCP2221", "-++++ +", 300},
+        {0x067B, 0x2303, 0x0300, 0, "PL2303", "+++++ +", 0},
+        {0x067B, 0x23A3, 0x0605, 0, "PL2303G", "+++++ +", 0},
+        {0x1A86, 0x7523, 0x0264, 0, "CH340", "+++++ +", 0},
+        {0x1A86, 0x5523, 0x0304, 0, "CH341", "+++++ +", 0},
+        {0x1A86, 0x55D3, 0x0445, 0, "CH343", "+++++ +", 0},
+        {0x1A86, 0x55D4, 0x0442, 0, "CH9102", "+++++ +", 0},
+        {0x2341, 0x0043, 0x0001, 0, "", "+++++ +", 0}, // a CDC-ACM device: the read-back decides
+        {0x10C4, 0xEA71, 0x0100, 0, "", "+++++ +", 0},
+        {-1, -1, -1, -1, "", "+++++ +", 0}, // not USB
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.driver) + " " + std::to_string(c.revision) + " " +
-                     std::to_string(c.rate));
+        SCOPED_TRACE(c.chip);
         ports::PortDescription description;
-        description.driver = c.driver;
+        description.usbVendor = c.vendor;
+        description.usbProduct = c.product;
         description.usbRevision = c.revision;
+        description.usbInterface = c.interface;
         const ports::AdapterRates rates = ports::AdapterRatesOf(description);
+        std::string makes;
+        for (const unsigned rate : kRates) {
+            makes += rates.Makes(rate) ? '+' : '-';
+        }
+        makes += rates.Makes8E2() ? " +" : " -";
         EXPECT_EQ(rates.chip, c.chip);
-        EXPECT_EQ(rates.Makes(c.rate), c.makes);
+        EXPECT_EQ(makes, c.makes);
+        EXPECT_EQ(rates.Lowest(), c.lowest);
     }
+    // The edges: FTDI's lowest divisor, the SIO's table, the MCP2200's one frame.
     ports::PortDescription ftdi;
-    ftdi.driver = "ftdi_sio";
-    EXPECT_EQ(ports::AdapterRatesOf(ftdi).Lowest(), 184u);
+    ftdi.usbVendor = 0x0403;
+    ftdi.usbRevision = 0x600;
+    EXPECT_FALSE(ports::AdapterRatesOf(ftdi).Makes(183));
+    EXPECT_TRUE(ports::AdapterRatesOf(ftdi).Makes(256000));
     ftdi.usbRevision = 0x100;
-    EXPECT_EQ(ports::AdapterRatesOf(ftdi).Lowest(), 300u);
-    EXPECT_EQ(ports::AdapterRatesOf(ports::PortDescription{}).Lowest(), 0u);
+    EXPECT_FALSE(ports::AdapterRatesOf(ftdi).Makes(14400));
+    ports::PortDescription mcp2200;
+    mcp2200.usbVendor = 0x04D8;
+    mcp2200.usbProduct = 0x00DF;
+    EXPECT_TRUE(ports::AdapterRatesOf(mcp2200).MakesFrame(8, 0, 0));
+    EXPECT_FALSE(ports::AdapterRatesOf(mcp2200).MakesFrame(7, 0, 0));
+    EXPECT_FALSE(ports::AdapterRatesOf(mcp2200).MakesFrame(8, 0, 2));
+}
+
+TEST_F(DescribePortTest, TheUsbIdsComeFromTheDeviceAndTheInterface) {
+    using Ids = testsupport::SysfsTree::UsbIds;
+    sysfs.UsbPort("ttyUSB0", "ftdi_sio", Ids{0x0403, 0x6001, 0x0600, 0});
+    sysfs.UsbPort("ttyUSB1", "cp210x", Ids{0x10C4, 0xEA70, 0x0100, 1});
+    sysfs.UsbPort("ttyACM0", "cdc_acm", Ids{0x04D8, 0x00DF, 0x0101, 0});
+    const struct {
+        const char* name;
+        Ids ids;
+        const char* chip;
+    } expected[] = {
+        {"ttyUSB0", {0x0403, 0x6001, 0x0600, 0}, "FT232R"},
+        {"ttyUSB1", {0x10C4, 0xEA70, 0x0100, 1}, "CP2105 SCI"},
+        {"ttyACM0", {0x04D8, 0x00DF, 0x0101, 0}, "MCP2200"},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.name);
+        const ports::PortDescription usb = Describe(e.name);
+        EXPECT_EQ(usb.kind, ports::PortDescription::Usb);
+        EXPECT_EQ(usb.usbVendor, e.ids.vendor);
+        EXPECT_EQ(usb.usbProduct, e.ids.product);
+        EXPECT_EQ(usb.usbRevision, e.ids.revision);
+        EXPECT_EQ(usb.usbInterface, e.ids.interface);
+        EXPECT_EQ(ports::AdapterRatesOf(usb).chip, e.chip);
+    }
 }
 
 TEST_F(DescribePortTest, AdaptersAreFoundByTheirDeviceNodeAndTheirReleaseNumber) {
@@ -273,8 +317,7 @@ TEST_F(DescribePortTest, AdaptersAreFoundByTheirDeviceNodeAndTheirReleaseNumber)
     EXPECT_EQ(ports::AdapterRatesOfDevice(dev + "/ttyUSB0").chip, "FT232R");
     EXPECT_EQ(ports::AdapterRatesOfDevice(dev + "/ttyLink").chip, "FT232R");
     // A name with no node (a simulated line) is looked up as it stands.
-    EXPECT_EQ(ports::AdapterRatesOfDevice(dev + "/ttyUSB1").rule,
-              ports::AdapterRates::rFtdiDivisor);
+    EXPECT_EQ(ports::AdapterRatesOfDevice(dev + "/ttyUSB1").chip, "FTDI");
     EXPECT_EQ(ports::AdapterRatesOfDevice(dev + "/ttyNone").rule, ports::AdapterRates::rAny);
     ports::SetTtyClassRoot(previous);
 }

@@ -48,6 +48,19 @@ TEST_F(Transfer, WriteStrReturnsWhenTheLastCharacterHasLeftTheLine) {
     EXPECT_EQ(line_->SentText(), "fffff");
 }
 
+TEST_F(Transfer, ABufferingDriversWriteEndsWhenItsBytesAreOnTheLine) {
+    // Such a driver (Windows') ends the write as soon as it has the bytes; the layer waits on.
+    line_->BufferWrites(true);
+    ASSERT_TRUE(port_->Open());
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(port_->WriteStr("fffff"), 5);
+        const auto sent = line_->Sent();
+        ASSERT_EQ(sent.size(), 5u * (i + 1)) << "the write ended with bytes still to send";
+        EXPECT_LE(sent.back().time, Clock::now());
+    }
+    EXPECT_EQ(line_->SentText(), "ffffffffff");
+}
+
 TEST_F(Transfer, WriteTimeOutCutsALongWriteShortWithTheSmallerCount) {
     port_->SetBaudRate(br110); // 12/110 s ≈ 109 ms per character
     port_->Timeouts().SetWriteTotalMultiplier(0);

@@ -13,6 +13,16 @@ void Attribute(const TempDir& dir, const std::string& device, const char* name,
     }
 }
 
+// sysfs writes USB ids in hex, zero-padded; empty (left out) for -1.
+std::string Hex(int value, int digits) {
+    if (value < 0) {
+        return {};
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*x", digits, unsigned(value));
+    return text;
+}
+
 } // namespace
 
 SysfsTree::SysfsTree(std::string classRoot) : classRoot_(std::move(classRoot)) {
@@ -33,32 +43,46 @@ void SysfsTree::Entry(const std::string& name, const std::string& device,
     std::filesystem::create_symlink(tty, classRoot_ + "/" + name);
 }
 
-std::string SysfsTree::UsbDevice(const std::string& manufacturer, const std::string& product,
-                                 const std::string& serial, int revision) {
-    const std::string usb =
-        "devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(++usbDevices_);
-    dir_.WriteFile(usb + "/idVendor", "0403\n");
-    if (revision >= 0) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%04x\n", unsigned(revision) & 0xFFFFu);
-        dir_.WriteFile(usb + "/bcdDevice", text);
-    }
+std::string SysfsTree::UsbDevice(const UsbIds& ids, const std::string& manufacturer,
+                                 const std::string& product, const std::string& serial) {
+    const std::string number = std::to_string(++usbDevices_);
+    const std::string usb = "devices/pci0000:00/0000:00:14.0/usb1/1-" + number;
+    Attribute(dir_, usb, "idVendor", Hex(ids.vendor, 4));
+    Attribute(dir_, usb, "idProduct", Hex(ids.product, 4));
+    Attribute(dir_, usb, "bcdDevice", Hex(ids.revision, 4));
     Attribute(dir_, usb, "manufacturer", manufacturer);
     Attribute(dir_, usb, "product", product);
     Attribute(dir_, usb, "serial", serial);
-    return usb + "/1-" + std::to_string(usbDevices_) + ":1.0";
+    const std::string interface = usb + "/1-" + number + ":1." + std::to_string(ids.interface);
+    Attribute(dir_, interface, "bInterfaceNumber", Hex(ids.interface, 2));
+    return interface;
 }
 
 void SysfsTree::UsbSerial(const std::string& name, const std::string& driver,
                           const std::string& manufacturer, const std::string& product,
                           const std::string& serial, int revision) {
-    const std::string interface = UsbDevice(manufacturer, product, serial, revision);
+    UsbIds ids{-1, -1, revision};
+    if (driver == "ftdi_sio") {
+        ids = {0x0403, 0x6001, revision};
+    } else if (driver == "pl2303") {
+        ids = {0x067B, 0x2303, revision};
+    }
+    const std::string interface = UsbDevice(ids, manufacturer, product, serial);
     Entry(name, interface + "/" + name, "usb-serial/drivers/" + driver);
 }
 
 void SysfsTree::UsbAcm(const std::string& name, const std::string& manufacturer,
                        const std::string& product, const std::string& serial) {
-    Entry(name, UsbDevice(manufacturer, product, serial), "usb/drivers/cdc_acm");
+    Entry(name, UsbDevice({0x2341, 0x0043}, manufacturer, product, serial), "usb/drivers/cdc_acm");
+}
+
+void SysfsTree::UsbPort(const std::string& name, const std::string& driver, const UsbIds& ids) {
+    const std::string interface = UsbDevice(ids);
+    if (driver == "cdc_acm") {
+        Entry(name, interface, "usb/drivers/cdc_acm");
+    } else {
+        Entry(name, interface + "/" + name, "usb-serial/drivers/" + driver);
+    }
 }
 
 void SysfsTree::Uart8250(const std::string& name, const std::string& type) {

@@ -14,14 +14,26 @@ public:
     // classRoot: the tty class directory the entries are linked in (made when missing).
     explicit SysfsTree(std::string classRoot);
 
-    // A usb-serial converter's port (ftdi_sio, pl2303, ...) two levels below its USB device;
-    // empty strings leave the attribute out, and so does a revision (bcdDevice) of -1.
+    // A USB device's ids (idVendor, idProduct, bcdDevice; -1 leaves one out) and the number of
+    // the port's interface.
+    struct UsbIds {
+        int vendor = -1;
+        int product = -1;
+        int revision = -1;
+        int interface = 0;
+    };
+
+    // A usb-serial converter's port (ftdi_sio, pl2303, ...) below its interface, two levels
+    // below its USB device, with the ids of the driver's usual chip (FTDI FT232R's, Prolific
+    // PL2303's); empty strings leave the attribute out, and so does a revision of -1.
     void UsbSerial(const std::string& name, const std::string& driver,
                    const std::string& manufacturer, const std::string& product,
                    const std::string& serial, int revision = -1);
-    // A CDC ACM port: the tty's device is the USB interface itself.
+    // A CDC ACM port (an Arduino Uno's ids): the tty's device is the USB interface itself.
     void UsbAcm(const std::string& name, const std::string& manufacturer,
                 const std::string& product, const std::string& serial);
+    // A port of either kind (driver "cdc_acm" for ACM) with the given ids and no strings.
+    void UsbPort(const std::string& name, const std::string& driver, const UsbIds& ids);
     // A built-in 8250 port with its UART type number.
     void Uart8250(const std::string& name, const std::string& type);
     // The same as Linux 6.5 and later show it: the tty's device is a serial-base port below a
@@ -30,9 +42,9 @@ public:
 
 private:
     void Entry(const std::string& name, const std::string& device, const std::string& driver);
-    // A USB device with its strings; returns its first interface.
-    std::string UsbDevice(const std::string& manufacturer, const std::string& product,
-                          const std::string& serial, int revision = -1);
+    // A USB device with its strings; returns the port's interface.
+    std::string UsbDevice(const UsbIds& ids, const std::string& manufacturer = {},
+                          const std::string& product = {}, const std::string& serial = {});
 
     TempDir dir_;
     std::string classRoot_;
