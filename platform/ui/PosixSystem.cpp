@@ -1,4 +1,4 @@
-// Threads and fonts on Linux.
+// Threads, deadline waits and fonts on Linux.
 
 #include "platform/ui/SystemPrivate.h"
 #include "platform/ui/TThread.h"
@@ -54,8 +54,20 @@ void NameCurrentThread(const char* name) {
     pthread_setname_np(pthread_self(), name);
 }
 
-FineTimerResolution::FineTimerResolution() = default;
-FineTimerResolution::~FineTimerResolution() = default;
+// Linux wakes timed waits on time: the condition variable is all a deadline needs.
+struct DeadlineWaiter::System {};
+
+DeadlineWaiter::DeadlineWaiter() = default;
+DeadlineWaiter::~DeadlineWaiter() = default;
+
+void DeadlineWaiter::WaitUntil(std::unique_lock<std::mutex>& lock,
+                               std::chrono::steady_clock::time_point deadline) {
+    woken_.wait_until(lock, deadline);
+}
+
+void DeadlineWaiter::Wake() {
+    woken_.notify_all();
+}
 
 void SubstituteFonts() {
     // Faces the window names that Linux lacks, mapped onto metric-compatible installed ones.

@@ -30,7 +30,7 @@ void TThreadTimer::SetInterval(int milliseconds) {
         period_ = std::chrono::milliseconds(interval_);
         deadline_ = Clock::now() + period_;
     }
-    changed_.notify_all();
+    waiter_->Wake();
 }
 
 void TThreadTimer::SetEnabled(bool enabled) {
@@ -56,12 +56,11 @@ void TThreadTimer::StartThread() {
         period_ = std::chrono::milliseconds(interval_);
         deadline_ = Clock::now() + period_;
     }
+    // Made before the thread and gone after it, so both threads see the one waiter.
+    waiter_ = std::make_unique<detail::DeadlineWaiter>();
     thread_ = std::thread([this, priority = priority_] {
         detail::NameCurrentThread("thread timer");
         SetCurrentThreadPriority(priority);
-        // The ticks keep absolute deadlines; a coarse system clock would wake each of them up
-        // to one clock period late.
-        const detail::FineTimerResolution resolution;
         Run();
     });
 }
@@ -72,10 +71,10 @@ void TThreadTimer::StopThread() {
     }
     std::unique_lock lock(mutex_);
     stopping_ = true;
-    changed_.notify_all();
+    waiter_->Wake();
     // The thread looks at stopping_ before every tick, so at most the tick that is running (or
     // just starting) is still to end. Each abort ends what that tick waits for; one begun just
-    // after an abort is met by the next, a millisecond later.
+    // after an abort is met by the next, a millisecond later (on Windows, a clock tick).
     while (!finished_) {
         if (ticking_ && OnAbort) {
             lock.unlock();
@@ -92,6 +91,7 @@ void TThreadTimer::StopThread() {
     failure_ = nullptr;
     lock.unlock();
     thread_.join();
+    waiter_.reset();
 }
 
 void TThreadTimer::Run() {
@@ -100,7 +100,7 @@ void TThreadTimer::Run() {
     for (;;) {
         // deadline_ may move (SetInterval) while this waits.
         while (!stopping_ && Clock::now() < deadline_) {
-            changed_.wait_until(lock, deadline_);
+            waiter_->WaitUntil(lock, deadline_);
         }
         if (stopping_) {
             break;

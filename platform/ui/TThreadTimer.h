@@ -22,10 +22,15 @@
 #include <condition_variable>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 namespace ui {
+
+namespace detail {
+class DeadlineWaiter;
+}
 
 class TThreadTimer : public QObject {
 public:
@@ -60,9 +65,12 @@ private:
     bool enabled_ = false;
     TThreadPriority priority_ = tpNormal;
     std::thread thread_;
+    // The timer thread's waits, for the length of the thread; it wakes on any change.
+    std::unique_ptr<detail::DeadlineWaiter> waiter_;
 
     // Shared with the timer's thread.
     std::mutex mutex_;
+    // The thread has finished.
     std::condition_variable changed_;
     bool stopping_ = false;
     bool finished_ = false;

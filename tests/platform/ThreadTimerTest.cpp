@@ -156,6 +156,19 @@ TEST(ThreadTimer, ANewIntervalRestartsThePeriodWithoutEndingTheThread) {
     timer.SetEnabled(false);
 }
 
+TEST(ThreadTimer, DisablingEndsTheWaitForAFarDeadlineAtOnce) {
+    ui::TThreadTimer timer;
+    std::atomic<int> ticks{0};
+    timer.SetInterval(10000);
+    timer.OnTimer = [&] { ++ticks; };
+    timer.SetEnabled(true);
+    std::this_thread::sleep_for(milliseconds(50));
+    const auto stop = Clock::now();
+    timer.SetEnabled(false);
+    EXPECT_LT(MsSince(stop, Clock::now()), 1000.0);
+    EXPECT_EQ(ticks, 0);
+}
+
 TEST(ThreadTimer, DisablingEndsABlockingTickAtOnceThroughTheAbort) {
     ui::TThreadTimer timer;
     BlockingTick tick;
