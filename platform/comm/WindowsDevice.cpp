@@ -70,7 +70,8 @@ struct SystemHandle {
 };
 
 // A waitable timer for the waiter's timed wakes: high-resolution where the system has it
-// (Windows 10 1803 on; older systems and Wine refuse the flag), else an ordinary one.
+// (Windows 10 1803 on; Wine takes the flag and fires on the millisecond anyway), else an
+// ordinary one.
 ::HANDLE CreateWakeTimer() {
     ::HANDLE timer = ::CreateWaitableTimerExW(
         nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
