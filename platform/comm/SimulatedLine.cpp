@@ -145,25 +145,22 @@ void SimulatedLine::Refuse(DWORD calls) {
 }
 
 void SimulatedLine::Vanish() {
-    std::lock_guard lock(mutex_);
-    if (!base::Change(gone_, true)) {
-        return;
-    }
-    goneError_ = ERROR_DEVICE_REMOVED;
-    nameStaysWhileOpen_ = false;
-    AbortWritesLocked(ERROR_DEVICE_REMOVED);
-    events_->Fail(ERROR_DEVICE_REMOVED);
+    Remove(ERROR_DEVICE_REMOVED, false);
 }
 
 void SimulatedLine::SurpriseRemove(DWORD driverError) {
+    Remove(driverError, true);
+}
+
+void SimulatedLine::Remove(DWORD error, bool nameStaysWhileOpen) {
     std::lock_guard lock(mutex_);
     if (!base::Change(gone_, true)) {
         return;
     }
-    goneError_ = driverError;
-    nameStaysWhileOpen_ = true;
-    AbortWritesLocked(driverError);
-    events_->Fail(driverError);
+    goneError_ = error;
+    nameStaysWhileOpen_ = nameStaysWhileOpen;
+    AbortWritesLocked(error);
+    events_->Fail(error);
 }
 
 bool SimulatedLine::PlugBack() {

@@ -113,6 +113,7 @@ private:
     void Worker();
     void PostLocked(DWORD events);
     void AbortWritesLocked(DWORD error);
+    void Remove(DWORD error, bool nameStaysWhileOpen);
     std::chrono::nanoseconds CharacterTimeLocked() const;
     DWORD Check(unsigned long session, DWORD call) const;
     // Characters not on the line yet; with buffered writes, those the FIFO has not taken.
