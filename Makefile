@@ -26,8 +26,9 @@ PACKAGE_PACKAGES := dpkg-dev file
 # installer's compiler (NSIS).
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix ninja-build dpkg-dev nsis
 # The Windows build under Wine: Wine itself, the X server and the operator's hands (xdotool),
-# the error box's copied text (xclip), the screenshot (imagemagick), the modem-line library (gcc).
-WINDOWS_TEST_PACKAGES := wine64 xvfb xauth xdotool xclip imagemagick gcc libc6-dev
+# the error box's copied text (xclip), the screenshot (imagemagick), the modem-line library (gcc),
+# the window harness (python3; a minimal root has none).
+WINDOWS_TEST_PACKAGES := wine64 xvfb xauth xdotool xclip imagemagick gcc libc6-dev python3
 FUZZ_PACKAGES := clang-19 libclang-rt-19-dev
 JOBS ?= $(shell nproc)
 WERROR ?= OFF

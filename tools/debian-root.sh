@@ -5,10 +5,12 @@
 # The root is made with debootstrap from the mirrors this machine's apt uses (main, the suite,
 # its -updates and its -security), anew on every run; the downloaded packages are kept in
 # ~/.cache/tavrix/<suite>/, so later runs fetch only what changed; the root stays there until
-# the next run, to be looked into. /proc, /sys, /dev, /dev/pts and /dev/shm are mounted in
-# mount and process namespaces of the run's own, so no other process ever sees them: when this
-# script ends, however it ends, the kernel ends every process of the run and the mounts vanish
-# with them.
+# the next run, to be looked into. The Windows build's libraries (tools/windows/prefix.sh, an
+# hour to build) live in ~/.cache/tavrix/<suite>-windows/, the root's /root/.cache/tavrix, so
+# they outlast the root and the next run of the same release reuses them. /proc, /sys, /dev,
+# /dev/pts and /dev/shm are mounted in mount and process namespaces of the run's own, so no
+# other process ever sees them: when this script ends, however it ends, the kernel ends every
+# process of the run and the mounts vanish with them.
 set -eu
 [ $# = 2 ] || { echo "usage: $0 <suite> <command>" >&2; exit 2; }
 suite=$1
@@ -33,7 +35,7 @@ command -v debootstrap >/dev/null || {
     apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q debootstrap
 }
 
-mkdir -p "$cache/debs" "$cache/archives"
+mkdir -p "$cache/debs" "$cache/archives" "$cache-windows"
 # One run at a time per release: the next one would remove this one's root.
 exec 9>"$cache/lock"
 flock -n 9 || { echo "$0: waiting for the other run in $root" >&2; flock 9; }
@@ -60,6 +62,8 @@ setpriv --pdeathsig KILL unshare --mount --propagation private --pid --fork --ki
     mount -t sysfs sysfs "$root/sys"
     for dir in /dev /dev/pts /dev/shm; do mount --bind "$dir" "$root$dir"; done
     mount --bind "$cache/archives" "$root/var/cache/apt/archives"
+    mkdir -p "$root/root/.cache/tavrix"
+    mount --bind "$cache-windows" "$root/root/.cache/tavrix"
     chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
         sh -c "cd /root/tavrix && $command"
