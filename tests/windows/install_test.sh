@@ -28,7 +28,7 @@ check() { # check <what> <command...>
         failures=$((failures + 1))
     fi
 }
-shown() { [ -n "$(xdotool search --onlyvisible --name '^Генератор сигналов$')" ]; }
+shown() { [ -n "$(xdotool search --onlyvisible --name '^Контроллер управления форсунками Tavrix_v.5$')" ]; }
 registered() { "$run" reg query "$key" >/dev/null 2>&1; }
 unregistered() { ! registered; }
 refused() { ! "$run" "$@" >/dev/null 2>&1; }
