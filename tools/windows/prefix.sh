@@ -34,12 +34,14 @@ cd "$work/qt/build"
 # Shared release libraries; the host's own Qt 6 tools (moc, rcc, uic) from /usr; every third
 # party library Qt bundles; nothing the program does not use. Debian's repacked source lacks
 # the Wacom tablet headers: tablet events are off.
-# DirectWrite: Qt 6.4's DirectWrite font database does not link with Debian 12's mingw-w64
-# headers, so there it is off and fonts come through GDI. Qt 6.8 makes DirectWrite its font
-# backend on Windows (GDI only behind it, for bitmap faces) and no longer compiles without it.
-directwrite=
+# Fonts: Qt 6.4's DirectWrite font database does not link with Debian 12's mingw-w64 headers,
+# so there DirectWrite and Direct2D are off and fonts come through GDI. Qt 6.8's font backend
+# on Windows is DirectWrite (GDI behind it for bitmap faces), built only together with Direct2D
+# (with Direct2D off its font database does not compile); only the Direct2D platform plugin,
+# which the program does not use, stays out (direct2d1_1).
+fonts="-feature-direct2d -feature-directwrite3 -no-feature-direct2d1_1"
 if dpkg --compare-versions "$qt_version" lt 6.8; then
-    directwrite=-no-feature-directwrite3
+    fonts="-no-feature-direct2d -no-feature-directwrite3"
 fi
 "$qt_source/configure" -prefix "$prefix" -release -shared \
     -xplatform win32-g++ -qt-host-path /usr \
@@ -47,8 +49,7 @@ fi
     -no-opengl -no-dbus -no-icu -no-glib -no-feature-vulkan \
     -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-harfbuzz -qt-freetype -qt-doubleconversion \
     -no-feature-network -no-feature-sql -no-feature-xml -no-feature-printsupport \
-    -no-feature-concurrent -no-feature-tabletevent -no-feature-direct2d \
-    $directwrite -no-feature-zstd \
+    -no-feature-concurrent -no-feature-tabletevent $fonts -no-feature-zstd \
     -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >&2
 cmake --build . --parallel "$jobs" >&2
