@@ -58,6 +58,9 @@ echo "The $suite root is made ($(($(date +%s) - began)) s)."
 # first process and with it every other. It dies with this script (pdeathsig).
 setpriv --pdeathsig KILL unshare --mount --propagation private --pid --fork --kill-child sh -eu -c '
     root=$1 cache=$2 command=$3
+    # The root a mount point of its own: inside it, unshare --propagation (the private /dev
+    # of the Wine harness) needs / to be one.
+    mount --bind "$root" "$root"
     mount -t proc proc "$root/proc"
     mount -t sysfs sysfs "$root/sys"
     for dir in /dev /dev/pts /dev/shm; do mount --bind "$dir" "$root$dir"; done
