@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 #include <windows.h>
+// After windows.h:
+#include <devguid.h>
+#include <setupapi.h>
 
 namespace {
 
@@ -136,6 +139,68 @@ TEST(WindowsPortNamesTest, TheEnumeratingBusTellsThePortsKind) {
         EXPECT_EQ(ports::PortKindOf(c.enumerator, c.instanceId, c.service), c.kind)
             << c.enumerator << " " << c.instanceId << " " << c.service;
     }
+}
+
+// A device of the ports class as an adapter's driver installs it: its instance and hardware ids,
+// and the COM name in its device key. Where devices cannot be installed (Windows without
+// administrator rights) the test is skipped; under Wine it runs.
+class InstalledPort {
+public:
+    InstalledPort(const wchar_t* instanceId, const std::wstring& hardwareIds, const wchar_t* name)
+        : devices_(::SetupDiCreateDeviceInfoList(&GUID_DEVCLASS_PORTS, nullptr)) {
+        device_.cbSize = sizeof device_;
+        made_ = devices_ != INVALID_HANDLE_VALUE &&
+                ::SetupDiCreateDeviceInfoW(devices_, instanceId, &GUID_DEVCLASS_PORTS, nullptr,
+                                           nullptr, 0, &device_) &&
+                ::SetupDiRegisterDeviceInfo(devices_, &device_, 0, nullptr, nullptr, nullptr);
+        made_ = made_ && ::SetupDiSetDeviceRegistryPropertyW(
+                             devices_, &device_, SPDRP_HARDWAREID,
+                             reinterpret_cast<const BYTE*>(hardwareIds.c_str()),
+                             DWORD((hardwareIds.size() + 1) * sizeof(wchar_t)));
+        HKEY key = made_ ? ::SetupDiCreateDevRegKeyW(devices_, &device_, DICS_FLAG_GLOBAL, 0,
+                                                     DIREG_DEV, nullptr, nullptr)
+                         : HKEY(INVALID_HANDLE_VALUE);
+        made_ = key != INVALID_HANDLE_VALUE &&
+                ::RegSetValueExW(key, L"PortName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
+                                 DWORD((::lstrlenW(name) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+        if (key != INVALID_HANDLE_VALUE) {
+            ::RegCloseKey(key);
+        }
+    }
+    ~InstalledPort() {
+        if (devices_ != INVALID_HANDLE_VALUE) {
+            ::SetupDiRemoveDevice(devices_, &device_);
+            ::SetupDiDestroyDeviceInfoList(devices_);
+        }
+    }
+    InstalledPort(const InstalledPort&) = delete;
+    InstalledPort& operator=(const InstalledPort&) = delete;
+    bool Made() const { return made_; }
+
+private:
+    HDEVINFO devices_;
+    SP_DEVINFO_DATA device_{};
+    bool made_ = false;
+};
+
+TEST(WindowsPortNamesTest, AnInstalledAdaptersIdsAndRatesAreFoundByItsName) {
+    // A CP2105's first interface, whose lowest rate is 300 bit/s (its second one's, and that of a
+    // CP2105 whose interface is not known, is 2400); hardware ids as a REG_MULTI_SZ.
+    const std::wstring ids = std::wstring(L"USB\\VID_10C4&PID_EA70&REV_0100&MI_00") + L'\0' +
+                             L"USB\\VID_10C4&PID_EA70&MI_00" + L'\0';
+    InstalledPort port(L"USB\\VID_10C4&PID_EA70&MI_00\\6&TAVRIXTEST&0&0001", ids, L"COM241");
+    if (!port.Made()) {
+        GTEST_SKIP() << "devices cannot be installed here";
+    }
+    const ports::PortDescription description = ports::DescribePort("com241");
+    EXPECT_EQ(description.kind, ports::PortDescription::Usb);
+    EXPECT_EQ(description.usbVendor, 0x10C4);
+    EXPECT_EQ(description.usbProduct, 0xEA70);
+    EXPECT_EQ(description.usbRevision, 0x0100);
+    EXPECT_EQ(description.usbInterface, 0);
+    const ports::AdapterRates rates = ports::AdapterRatesOfDevice("\\\\.\\COM241");
+    EXPECT_EQ(rates.Lowest(), 300u);
+    EXPECT_TRUE(rates.Makes8E2());
 }
 
 } // namespace

@@ -61,20 +61,28 @@ check "over the older version: its files gone, the current ones in place" \
 check "the Start-menu entry" test -f "$shortcut"
 check "the uninstaller is registered" registered
 
-env -u WINEPATH -u QT_PLUGIN_PATH python3 "$here/window_test.py" \
+env -u WINEPATH python3 "$here/window_test.py" \
     --exe "$installed/tavrix.exe" --shim "$shim" --out "$out" ||
     { echo "FAIL  the installed program's window run"; failures=$((failures + 1)); }
 
 # While the program runs: both refuse, in place (_?=) for the uninstaller, whose usual copy of
 # itself in the temporary folder would not hand its exit code back. The uninstaller reads _?=
 # only unquoted, and Wine quotes an argument holding a space: the folder goes as two words.
-env -u WINEPATH -u QT_PLUGIN_PATH "$run" "$installed/tavrix.exe" >/dev/null 2>&1 &
+# This run also tells which plugins the program loads: exactly those the package holds. Wine
+# hands no QT_ variable of this side to a Windows program, so the command interpreter sets them.
+plugins=$(cd "$out" && pwd)/plugins.log
+(cd "$installed" && exec env -u WINEPATH "$run" cmd /c \
+    'set QT_DEBUG_PLUGINS=1&& set QT_FORCE_STDERR_LOGGING=1&& tavrix.exe') >/dev/null 2>"$plugins" &
 program=$!
 for _ in $(seq 90); do
     shown && break
     sleep 1
 done
 check "the program's window" shown
+loaded=$(sed -n 's|.*"[^"]*/Tavrix/\([^"]*\)" loaded library.*|\1|p' "$plugins" | sort -u)
+packaged=$(cd "$installed" && find . -mindepth 2 -type f | sed 's|^\./||' | sort)
+check "the plugins it loads are the ones installed: ${loaded:-none}" \
+    test -n "$loaded" -a "$loaded" = "$packaged"
 before=$(state)
 check "the installer refuses while the program runs" refused "$setup" /S
 check "the uninstaller refuses while the program runs" \
@@ -82,6 +90,7 @@ check "the uninstaller refuses while the program runs" \
 check "and both leave everything as it was" test "$before" = "$(state)"
 kill "$program" 2>/dev/null || true
 wait "$program" 2>/dev/null || true
+"$wineserver" -k # the program, which the interpreter started
 "$wineserver" -w
 
 "$run" "$installed/uninstall.exe" /S

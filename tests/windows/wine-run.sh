@@ -17,8 +17,9 @@
 # HKLM\Software\Wine\Ports key; before a program starts, every dosdevices/com* link must point
 # at one of those, and each of those must be a pseudo-terminal.
 #
-# WINE_RUN_QT names a cross-built Qt prefix whose bin/ and plugins/ the programs use; the cross
-# compiler's runtime DLLs are on the path too.
+# WINE_RUN_QT names a cross-built Qt prefix whose bin/ the programs load Qt from (Qt finds its
+# plugins beside it; Wine passes no QT_ variable on); the cross compiler's runtime DLLs are on
+# the path too.
 # WINEDEBUG passes through (default -all).
 set -eu
 self=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
@@ -97,10 +98,7 @@ if [ "${1:-}" = --namespace ]; then
     # The cross compiler's runtime DLLs (libstdc++, libgcc_s, libwinpthread) and Qt's.
     dlls="/usr/lib/gcc/x86_64-w64-mingw32/$(x86_64-w64-mingw32-gcc-posix -dumpversion)"
     dlls="$dlls /usr/x86_64-w64-mingw32/lib"
-    if [ -n "${WINE_RUN_QT:-}" ]; then
-        dlls="$WINE_RUN_QT/bin $dlls"
-        export QT_PLUGIN_PATH="$(wine_path "$WINE_RUN_QT/plugins")"
-    fi
+    [ -z "${WINE_RUN_QT:-}" ] || dlls="$WINE_RUN_QT/bin $dlls"
     WINEPATH=
     for dir in $dlls; do
         WINEPATH="$WINEPATH${WINEPATH:+;}$(wine_path "$dir")"

@@ -50,7 +50,8 @@ rm -rf "$out"
 mkdir -p "$stage/platforms"
 
 # The one plugin the program loads is its platform's: it forces the classic style, which is
-# built into Qt Widgets, so no style plugin is shipped (Qt then never finds one to load).
+# built into Qt Widgets, so no style plugin is shipped (Qt then never finds one to load). The
+# install test reads what the installed program loads and checks that it is exactly this.
 cp "$build/app/tavrix.exe" "$stage/"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 
