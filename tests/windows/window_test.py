@@ -10,14 +10,17 @@ tcgetattr; a pty drops PARENB, so the parity is read from the DCB that Wine's fi
 dumps), silence after STOP, DTR and RTS raised while running and lowered after it, and the
 error boxes, whose text the message box copies to the clipboard on Ctrl+C. A port added to the
 serial device map while idle must show in the port list, and go with its value. Wine keeps no
-COM port to one opener, so "port in use" is shown by a pty the program may not open (Windows answers a held port with the same access error). What a frequency change
-during a run shows is printed: on a pty Wine applies the rate and then refuses the parity.
+COM port to one opener, so "port in use" is shown by a pty the program may not open (Windows answers a held port with the same access error). A frequency change
+during a run must take, or (Wine 8, which refuses the parity a pty dropped) raise the
+SetCommState box.
 """
 
 import argparse
+import fcntl
 import os
 import re
 import statistics
+import struct
 import subprocess
 import sys
 import termios
@@ -31,7 +34,7 @@ BOX_CAPTION = "Генератор сигналов"
 CLIENT = (622, 549)  # the window's fixed client size
 RATES = [110, 300, 600, 1200, 2400]  # frequency index -> line rate, bit/s
 START_INDEX = 3
-SPEEDS = {getattr(termios, f"B{rate}"): rate for rate in RATES}
+TCGETS2, TERMIOS2_SIZE = 0x802C542A, 44  # struct termios2: four flags, line, 19 cc, two speeds
 # Client coordinates of the controls' centres (group box + control, app/MainControls.cpp).
 START, STOP = (560, 140), (560, 224)
 PLUS, MINUS = (464, 124), (464, 156)
@@ -71,8 +74,12 @@ class Master:
             self.chunks.append((time.monotonic(), data))
 
     def line(self):
-        attrs = termios.tcgetattr(self.fd)
-        return SPEEDS.get(attrs[5]), bool(attrs[2] & termios.CSTOPB)
+        """The rate and two stop bits as the terminal holds them. Read through termios2, whose
+        rate is a number whichever way it was set: Wine 8 sets the B-constant, Wine 10 a number
+        (BOTHER), which tcgetattr cannot tell."""
+        raw = fcntl.ioctl(self.fd, TCGETS2, bytes(TERMIOS2_SIZE))
+        cflag, ospeed = struct.unpack_from("I", raw, 8)[0], struct.unpack_from("I", raw, 40)[0]
+        return ospeed, bool(cflag & termios.CSTOPB)
 
     def settle(self):
         """A pty drops PARENB but keeps the INPCK that Wine sets with it, and Wine then refuses
@@ -269,10 +276,13 @@ def main():
         seen = {data for _, data in master.bursts(since)}
         check(seen == {pattern}, f"{'+' if button == PLUS else '--'}: the ticks write {seen}")
 
-    # A frequency change during a run: Wine applies the rate, then refuses the parity.
+    # A frequency change during a run. Wine 8 applies the rate, then refuses the parity the pty
+    # dropped; Wine 10 takes the change, as Windows does on a port.
     window.choose(window.index - 1)
     shown = boxes(1.5)
-    print(f"frequency change while running: boxes {shown}, master reads {master.line()}")
+    rate = master.line()[0]
+    check(shown == ["Ошибка функции SetCommState."] or (not shown and rate == RATES[window.index]),
+          f"frequency change while running: boxes {shown}, master reads {rate} bit/s")
     since = time.monotonic()
     time.sleep(0.5)
     print(f"  and then writes {len(master.bursts(since))} ticks in 0.5 s", flush=True)
