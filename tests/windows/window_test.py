@@ -5,14 +5,14 @@ Runs inside a wine-run.sh session on an X server (make test-windows starts both)
 one COM port, COM9, is a pseudo-terminal whose master this harness holds; the modem-line library
 is preloaded for it. The harness clicks START, STOP, the slider and "+"/"--" at their places in
 the window's layout and judges what reaches the master: the pattern once per 100 ms tick at each
-rate, or back to back where its line time is longer, with two stop bits (read back with
-tcgetattr; a pty drops PARENB, so the parity is read from the DCB that Wine's file trace
-dumps), silence after STOP, DTR and RTS raised while running and lowered after it, and the
-error boxes, whose text the message box copies to the clipboard on Ctrl+C. A port added to the
-serial device map while idle must show in the port list, and go with its value. Wine keeps no
-COM port to one opener, so "port in use" is shown by a pty the program may not open (Windows answers a held port with the same access error). A frequency change
-during a run must take, or (Wine 8, which refuses the parity a pty dropped) raise the
-SetCommState box.
+rate, or back to back where its line time is longer, with two stop bits (read back through
+termios2; a pty drops PARENB, so the parity is read from the DCB that Wine's file trace dumps),
+silence after STOP, DTR and RTS raised while running and lowered after it, and the error boxes,
+whose text the message box copies to the clipboard on Ctrl+C. A port added to the serial device
+map while idle must show in the port list, and go with its value. Wine keeps no COM port to one
+opener, so "port in use" is shown by a pty the program may not open (Windows answers a held
+port with the same access error). A frequency change during a run must take, or raise the
+SetCommState box (Wine 8, which refuses the parity a pty dropped).
 """
 
 import argparse
